@@ -1,0 +1,159 @@
+#include "store/Connection.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <QFileInfo>
+
+namespace tavik::store {
+
+namespace {
+// Long enough to ride out another reader's short transaction, short enough to report a file
+// that a running edition keeps locked without making the user wait.
+constexpr int busyTimeoutMs = 500;
+} // namespace
+
+QString quoteIdentifier(const QString& name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+void Connection::Closer::operator()(sqlite3* db) const
+{
+    sqlite3_close_v2(db);
+}
+
+Connection::Connection(QString path, OpenOptions options)
+    : path_(std::move(path))
+    , options_(std::move(options))
+{
+}
+
+Connection::~Connection()
+{
+    statements_.clear();
+}
+
+std::unique_ptr<Connection> Connection::open(const QString& path, const OpenOptions& options)
+{
+    std::unique_ptr<Connection> connection(new Connection(path, options));
+    connection->openHandle();
+    return connection;
+}
+
+void Connection::openHandle()
+{
+    if (!options_.create && !QFileInfo(path_).isFile())
+        throw EngineError(EngineError::Kind::CannotOpen, context(QStringLiteral("open")),
+                          QStringLiteral("no such file"), SQLITE_CANTOPEN, SQLITE_CANTOPEN);
+    int flags = options_.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    if (options_.create && !options_.readOnly)
+        flags |= SQLITE_OPEN_CREATE;
+    sqlite3* raw = nullptr;
+    const int code = sqlite3_open_v2(path_.toUtf8().constData(), &raw, flags, nullptr);
+    // SQLite hands out a handle even when it fails; it must be closed all the same.
+    db_.reset(raw);
+    if (code != SQLITE_OK)
+        fail(code, QStringLiteral("open"));
+    sqlite3_extended_result_codes(raw, 1);
+    sqlite3_busy_timeout(raw, busyTimeoutMs);
+    applyKeyAndVerify();
+    if (options_.exclusive)
+        takeExclusiveLock();
+}
+
+void Connection::applyKeyAndVerify()
+{
+    if (!options_.password.isEmpty()) {
+        const QByteArray key = options_.password.toUtf8();
+        if (const int code = sqlite3_key(db_.get(), key.constData(), static_cast<int>(key.size())); code != SQLITE_OK)
+            fail(code, QStringLiteral("open"));
+    }
+    // SQLCipher only notices a wrong key, and SQLite a foreign file, at the first read.
+    char* message = nullptr;
+    const int code = sqlite3_exec(db_.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &message);
+    sqlite3_free(message);
+    if (code != SQLITE_OK)
+        fail(code, QStringLiteral("open"));
+}
+
+void Connection::takeExclusiveLock()
+{
+    execute(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"), context(QStringLiteral("open exclusive")));
+    if (options_.readOnly) {
+        execute(QStringLiteral("SELECT count(*) FROM sqlite_master"), context(QStringLiteral("open exclusive")));
+        return;
+    }
+    // In exclusive locking mode the lock of the first write transaction is kept until close.
+    execute(QStringLiteral("BEGIN EXCLUSIVE"), context(QStringLiteral("open exclusive")));
+    execute(QStringLiteral("COMMIT"), context(QStringLiteral("open exclusive")));
+}
+
+void Connection::fail(int code, const QString& operation) const
+{
+    const int extended = db_ ? sqlite3_extended_errcode(db_.get()) : code;
+    const QString message = db_ ? QString::fromUtf8(sqlite3_errmsg(db_.get())) : QString::fromUtf8(sqlite3_errstr(code));
+    throw EngineError(EngineError::kindOfSqliteCode(code), context(operation), message, code, extended);
+}
+
+ErrorContext Connection::context(QString operation) const
+{
+    ErrorContext c;
+    c.operation = std::move(operation);
+    c.file = path_;
+    return c;
+}
+
+sqlite3* Connection::handle() const
+{
+    if (!db_)
+        throw EngineError(EngineError::Kind::NotOpen, context(QStringLiteral("use")));
+    return db_.get();
+}
+
+Statement Connection::prepare(const QString& sql, ErrorContext ctx) const
+{
+    if (ctx.file.isEmpty())
+        ctx.file = path_;
+    return Statement(handle(), sql, std::move(ctx));
+}
+
+Statement& Connection::cached(const QString& sql, ErrorContext ctx)
+{
+    auto found = statements_.find(sql);
+    if (found == statements_.end())
+        found = statements_.emplace(sql, std::make_unique<Statement>(prepare(sql, std::move(ctx)))).first;
+    else
+        found->second->reset();
+    return *found->second;
+}
+
+void Connection::execute(const QString& sql, ErrorContext ctx)
+{
+    Statement statement = prepare(sql, std::move(ctx));
+    statement.run();
+}
+
+qint64 Connection::lastInsertRowId() const
+{
+    return sqlite3_last_insert_rowid(handle());
+}
+
+bool Connection::inTransaction() const
+{
+    return sqlite3_get_autocommit(handle()) == 0;
+}
+
+void Connection::close()
+{
+    statements_.clear();
+    if (!db_)
+        return;
+    const int code = sqlite3_close(db_.get());
+    if (code != SQLITE_OK)
+        fail(code, QStringLiteral("close"));
+    db_.release();
+}
+
+} // namespace tavik::store

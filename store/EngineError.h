@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <stdexcept>
+
+namespace tavik::store {
+
+// Where an engine error happened; every part that is known is filled in.
+struct ErrorContext {
+    QString operation;
+    QString file;
+    QString table;
+    QString field;
+    std::optional<qint64> recordKey;
+};
+
+// Every failure of the data engine. It keeps SQLite's own codes and message next to what the
+// engine was doing, so that the edge (window, batch) can compose a German text and a log line.
+class EngineError : public std::runtime_error {
+public:
+    enum class Kind {
+        CannotOpen,           // missing file, missing folder, no permission
+        NotADataFile,         // protected with a password, wrong password, or not SQLite at all
+        Busy,                 // another connection or program holds the file
+        InUse,                // exclusive use asked for a file this engine already has open
+        NoSuchTable,
+        NoSuchField,
+        FieldExists,
+        ValueTooLong,
+        ZeroLengthNotAllowed,
+        ReadOnlyField,
+        NoCurrentRecord,
+        WrongPassword,
+        NotExclusive,
+        NotOpen,
+        Constraint,
+        Io,
+        Other,
+    };
+
+    EngineError(Kind kind, ErrorContext context, QString sqliteMessage = {}, int sqliteCode = 0,
+                int extendedCode = 0);
+
+    Kind kind() const { return kind_; }
+    const ErrorContext& context() const { return context_; }
+    const QString& sqliteMessage() const { return sqliteMessage_; }
+    int sqliteCode() const { return sqliteCode_; }
+    int extendedCode() const { return extendedCode_; }
+
+    // One line for logs and reports: operation, file, table, field, record and SQLite's text.
+    QString details() const;
+
+    // Classifies a SQLite result code.
+    static Kind kindOfSqliteCode(int code);
+
+private:
+    Kind kind_;
+    ErrorContext context_;
+    QString sqliteMessage_;
+    int sqliteCode_;
+    int extendedCode_;
+};
+
+// The German text a user sees for an engine error.
+QString germanMessage(const EngineError& error);
+
+} // namespace tavik::store

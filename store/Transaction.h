@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+namespace tavik::store {
+
+class Connection;
+
+// Begins in its constructor and rolls back in its destructor unless commit() was called.
+// Built on savepoints, so guards nest: an inner commit only ends its own part.
+class Transaction {
+public:
+    explicit Transaction(Connection& connection);
+    ~Transaction();
+
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    void commit();
+
+private:
+    Connection& connection_;
+    QString name_;
+    bool open_ = true;
+};
+
+} // namespace tavik::store
