@@ -61,6 +61,7 @@ private:
     void openHandle();
     void applyKeyAndVerify();
     void takeExclusiveLock();
+    void exportTo(const QString& target, const QString& password);
     [[noreturn]] void fail(int code, const QString& operation) const;
 
     struct Closer {

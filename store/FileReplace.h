@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+namespace tavik::store {
+
+// Forces a file's content to the disk, so a rename that follows cannot expose an empty file
+// after a power loss.
+bool syncFile(const QString& path);
+// Forces a folder's entries (a rename just made) to the disk; a no-op where folders cannot be synced.
+bool syncFolder(const QString& folder);
+// Atomically puts `from` in place of `to`, replacing it: afterwards the old or the new file is
+// there, never neither and never half of one.
+bool replaceFile(const QString& from, const QString& to);
+
+} // namespace tavik::store
