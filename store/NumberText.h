@@ -8,19 +8,25 @@
 namespace tavik::store {
 
 // A number as the user reads it: the user's decimal separator, at most 15 significant digits,
-// no grouping, no trailing zeros, "0" for zero (also for -0). Very large or small magnitudes use
-// an exponent as "1E+16" / "1,5E-07". NaN and infinities give the empty text.
+// no grouping, no trailing zeros, "0" for zero (also for -0), a leading "-" for negative numbers.
+// Magnitudes that round to 1E+15 or more, or lie below 1E-04, use an exponent with a sign and at
+// least two digits: "1E+15", "1,5E-07". NaN and infinities give the empty text. The C library's
+// locale has no influence.
 QString numberToText(double value, const QLocale& numberFormat);
 
-// The lenient reading (nights, quantities): the leading number of the text. Blanks, tabs and
-// line feeds are skipped wherever they stand, a point is the decimal separator, an optional
-// sign and exponent (E or D) are taken, reading stops at the first other character. A text
-// without a number, or one too large for a double, reads as 0. It never fails.
+// The lenient reading (nights, quantities): the leading number of the text. Blanks, tabs, carriage
+// returns and line feeds are skipped wherever they stand (" 1 2" reads 12), a point is the decimal
+// separator, an optional sign and exponent (E or D, either case, with optional sign) are taken,
+// reading stops at the first other character ("2,5" reads 2). A text without a number, or one
+// beyond the double range, reads as 0. It never fails and ignores every locale.
 double readLenient(const QString& text);
 
 // The strict reading (VAT rates): the whole text, blanks around it aside, must be a decimal
 // number in the user's number format: optional sign, digits, the user's decimal separator,
-// optional exponent. No grouping separators: "7.00" on a German system is not seven hundred.
+// optional exponent (E or e, optional sign, digits). Either side of the separator may be empty,
+// not both. No grouping separators: "7.00" on a German system is not seven hundred. Besides '-'
+// and '+' the locale's own signs are accepted. Nothing is returned for a text of another shape
+// or a value beyond the double range; a value too small for a double reads as 0.
 std::optional<double> readStrict(const QString& text, const QLocale& numberFormat);
 
 } // namespace tavik::store
