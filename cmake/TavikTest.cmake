@@ -5,6 +5,6 @@ function(add_tavik_test name)
   target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TAVIK_TOOLS_DIR=${CMAKE_BINARY_DIR}/tools"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TAVIK_TOOLS_DIR=${CMAKE_BINARY_DIR}/tools;TAVIK_TEST_SUPPORT_DIR=${CMAKE_BINARY_DIR}/tests/support"
     TIMEOUT 600)
 endfunction()

@@ -1,0 +1,39 @@
+#include "store/RunLog.h"
+
+#include <QStringList>
+
+namespace tavik::store {
+
+void RunLog::skipped(const QString& task, const EngineError& error, const QString& value)
+{
+    const ErrorContext& context = error.context();
+    skipped_.append(SkippedOperation{task, context.operation, context.table, context.recordKey, context.field, value,
+                                     germanMessage(error) + QStringLiteral(" (") + error.sqliteMessage() + QLatin1Char(')')});
+}
+
+int RunLog::skippedCount(const QString& task) const
+{
+    int count = 0;
+    for (const SkippedOperation& operation : skipped_)
+        count += operation.task == task ? 1 : 0;
+    return count;
+}
+
+QString RunLog::describe(const SkippedOperation& operation)
+{
+    QStringList parts{operation.task};
+    if (!operation.operation.isEmpty())
+        parts << operation.operation;
+    if (!operation.table.isEmpty())
+        parts << QStringLiteral("Tabelle %1").arg(operation.table);
+    if (operation.recordKey)
+        parts << QStringLiteral("Datensatz %1").arg(*operation.recordKey);
+    if (!operation.field.isEmpty())
+        parts << QStringLiteral("Feld %1").arg(operation.field);
+    if (!operation.value.isNull())
+        parts << QStringLiteral("Wert \"%1\"").arg(operation.value);
+    parts << operation.reason;
+    return parts.join(QStringLiteral(" – "));
+}
+
+} // namespace tavik::store

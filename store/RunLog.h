@@ -1,0 +1,39 @@
+#pragma once
+
+#include "store/EngineError.h"
+
+#include <QString>
+#include <QVector>
+
+#include <optional>
+
+namespace tavik::store {
+
+// An operation that a task skipped and went on without: what, where and why.
+struct SkippedOperation {
+    QString task;
+    QString operation;
+    QString table;
+    std::optional<qint64> recordKey;
+    QString field;
+    QString value;
+    QString reason;
+};
+
+// What the tasks of one run skipped. Tasks report into it; the window and the batch mode decide
+// what to show. Values are kept as given: callers never pass a password.
+class RunLog {
+public:
+    void skipped(SkippedOperation operation) { skipped_.append(std::move(operation)); }
+    void skipped(const QString& task, const EngineError& error, const QString& value = {});
+
+    const QVector<SkippedOperation>& skippedOperations() const { return skipped_; }
+    int skippedCount(const QString& task) const;
+    // One line per operation, for the log file and the terminal.
+    static QString describe(const SkippedOperation& operation);
+
+private:
+    QVector<SkippedOperation> skipped_;
+};
+
+} // namespace tavik::store
