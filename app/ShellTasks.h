@@ -1,0 +1,22 @@
+#pragma once
+
+#include "app/StartUp.h"
+
+namespace tavik::store {
+class DataControls;
+}
+
+namespace tavik::app {
+
+// Task 1: the older data file copied over the newer edition's file; false when the copy failed.
+bool copyDataFile(const DataPaths& paths);
+
+// Task 2: the reservation and charge-line record sources bound to the copy. Engine errors are
+// not caught here: where this runs, they end the program.
+void bindTargetRecordSources(store::DataControls& controls, const QString& Datenpfad_neu);
+
+// The finishing step: "importiert" into Memo13 of the first settings record of the target, and
+// of the target only. Engine errors are not caught here either.
+void markImported(store::DataControls& controls, const QString& Datenpfad_neu);
+
+} // namespace tavik::app

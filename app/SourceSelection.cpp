@@ -1,0 +1,98 @@
+#include "app/SourceSelection.h"
+
+#include "app/UserInterface.h"
+#include "store/Database.h"
+#include "store/DataControls.h"
+#include "store/Engine.h"
+#include "store/RunLog.h"
+
+#include <array>
+
+namespace tavik::app::sourceSelection {
+
+namespace {
+const QString taskName = QStringLiteral("Tavik 2.0 Datendatei öffnen");
+// The older edition's data-file password; it is handed to the engine and never shown or logged.
+const QString dataFilePassword = QStringLiteral("quiret");
+const std::array<QString, 9> acceptedEndings = {
+    QStringLiteral("20.MDB"), QStringLiteral("20.mdb"), QStringLiteral("20.ba1"), QStringLiteral("20.ba2"), QStringLiteral("20.ba3"),
+    QStringLiteral("20.ba4"), QStringLiteral("20.ba5"), QStringLiteral("20.ba6"), QStringLiteral("20.ba7"),
+};
+constexpr int endingLength = 6;
+
+void bindSkippingErrors(store::RecordSource& source, const QString& chosen, store::RunLog& log)
+{
+    source.setDatabaseName(chosen);
+    try {
+        source.refresh();
+    } catch (const store::EngineError& error) {
+        log.skipped(taskName, error);
+    }
+}
+
+void removePassword(const QString& chosen, store::Engine& engine, store::RunLog& log)
+{
+    try {
+        store::Database database = engine.openDatabase(chosen, true, false, QStringLiteral(";pwd=") + dataFilePassword);
+        database.newPassword(dataFilePassword, QString());
+        database.close();
+    } catch (const store::EngineError& error) {
+        log.skipped(taskName, error);
+    }
+}
+
+} // namespace
+
+QStringList dialogFilters()
+{
+    return {QStringLiteral("Tavik 2.0 Datendatei  (*.mdb)"), QStringLiteral("alle Dateien (*.*)")};
+}
+
+QString initialFileName()
+{
+    return QStringLiteral("Tavik_20.mdb; Tavik_20.ba*");
+}
+
+bool isAcceptedName(const QString& name)
+{
+    if (name.size() < endingLength)
+        return false;
+    const QString ending = name.right(endingLength);
+    return std::find(acceptedEndings.begin(), acceptedEndings.end(), ending) != acceptedEndings.end();
+}
+
+QString refusalMessage(const QString& name)
+{
+    return name + QStringLiteral("   ist die falsche Datei, bitte suchen Sie  TAVIK_20.MDB");
+}
+
+QString refusalTitle()
+{
+    return QStringLiteral("Fehler");
+}
+
+void accept(const QString& chosen, store::Engine& engine, store::DataControls& controls, DataPaths& paths,
+            store::RunLog& log)
+{
+    bindSkippingErrors(controls.Data1, chosen, log);
+    bindSkippingErrors(controls.Data2, chosen, log);
+    bindSkippingErrors(controls.Data3, chosen, log);
+    paths.Datenpfad_alt = chosen;
+    // A file without the password is now held open by the record sources, so the exclusive open
+    // fails and leaves it as it is; a protected one they could not open, so it loses its password.
+    removePassword(chosen, engine, log);
+}
+
+bool choose(UserInterface& ui, store::Engine& engine, store::DataControls& controls, DataPaths& paths,
+            store::RunLog& log)
+{
+    const QString chosen = ui.chooseFileToOpen(dialogFilters(), initialFileName());
+    if (!isAcceptedName(chosen)) {
+        ui.showMessage(refusalMessage(chosen), MessageIcon::Stop, refusalTitle());
+        return false;
+    }
+    accept(chosen, engine, controls, paths, log);
+    return true;
+}
+
+} // namespace tavik::app::sourceSelection

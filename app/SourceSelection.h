@@ -1,0 +1,42 @@
+#pragma once
+
+#include "app/StartUp.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace tavik::store {
+class DataControls;
+class Engine;
+class RunLog;
+} // namespace tavik::store
+
+namespace tavik::app {
+
+class UserInterface;
+
+// The choice of another older data file, as the menu "Datei" offers it.
+namespace sourceSelection {
+
+// What the file dialog shows.
+QStringList dialogFilters();
+QString initialFileName();
+
+// Only the name's last six characters count, exactly, upper and lower case distinct.
+bool isAcceptedName(const QString& name);
+// The refusal of a name, for a message box titled "Fehler" or the terminal.
+QString refusalMessage(const QString& name);
+QString refusalTitle();
+
+// Takes an accepted file as the source: Data1 to Data3 bound to it, Datenpfad_alt set, then its
+// data-file password removed. From here on every failing step is skipped and logged, so a file
+// that is damaged, open elsewhere or protected otherwise simply stays as it is.
+void accept(const QString& chosen, store::Engine& engine, store::DataControls& controls, DataPaths& paths,
+            store::RunLog& log);
+
+// The whole route: dialog, name test, refusal message or acceptance. True when a file was taken.
+bool choose(UserInterface& ui, store::Engine& engine, store::DataControls& controls, DataPaths& paths,
+            store::RunLog& log);
+
+} // namespace sourceSelection
+} // namespace tavik::app

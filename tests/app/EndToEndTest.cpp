@@ -1,0 +1,146 @@
+#include "store/Connection.h"
+#include "tools/SampleHotel.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace tavik;
+
+namespace {
+
+const QString windowTitle = QStringLiteral("Tavik 2.0 Datenaufbereitung");
+// The form's height in pixels at 96 DPI; what the window has beyond it is the menu bar.
+constexpr int formHeight = 8805 / 15;
+// The middle of "Start", where "OK" later stands too, in the form's pixels.
+constexpr int buttonX = (3720 + 2175 / 2) / 15;
+constexpr int buttonY = (7440 + 495 / 2) / 15;
+
+QString memo13Of(const QString& path)
+{
+    auto connection = store::Connection::open(path, store::OpenOptions{});
+    store::Statement select = connection->prepare(QStringLiteral("SELECT \"Memo13\" FROM \"Einstellungen\" ORDER BY rowid LIMIT 1"));
+    return select.step() ? select.text(0) : QStringLiteral("<none>");
+}
+
+void writeSetting(const QString& configHome, const QString& application, const QString& path)
+{
+    const QString folder = configHome + QStringLiteral("/VB and VBA Program Settings");
+    QDir().mkpath(folder);
+    QFile file(folder + QLatin1Char('/') + application + QStringLiteral(".conf"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("[Startup]\nDatenpfad=\"%1\"\n").arg(path).toUtf8());
+}
+
+} // namespace
+
+// Starts the real program on a virtual display and uses it as a user would: Start, the VAT
+// question, OK, the closing message.
+class EndToEndTest : public QObject {
+    Q_OBJECT
+
+private:
+    QProcess display_;
+    QString displayName_;
+    QProcessEnvironment environment_ = QProcessEnvironment::systemEnvironment();
+
+    QString xdotool(const QStringList& arguments, int timeoutMs = 20000)
+    {
+        QProcess tool;
+        tool.setProcessEnvironment(environment_);
+        tool.start(QStringLiteral("xdotool"), arguments);
+        tool.waitForFinished(timeoutMs);
+        return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+    }
+
+    QString findWindow(const QString& title, int timeoutMs)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < timeoutMs) {
+            const QString found = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), title});
+            if (!found.isEmpty())
+                return found.section(QLatin1Char('\n'), 0, 0);
+            QTest::qWait(200);
+        }
+        return {};
+    }
+
+    void press(const QString& window, const QString& key)
+    {
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+        xdotool({QStringLiteral("key"), key});
+    }
+
+    void clickButton(const QString& window)
+    {
+        const QString geometry = xdotool({QStringLiteral("getwindowgeometry"), window});
+        const int height = geometry.section(QStringLiteral("Geometry: "), 1).section(QLatin1Char('x'), 1).toInt();
+        const int menuBar = height - formHeight;
+        xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window, QString::number(buttonX),
+                 QString::number(menuBar + buttonY), QStringLiteral("click"), QStringLiteral("1")});
+    }
+
+private slots:
+    void initTestCase()
+    {
+        display_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                                                QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                                                QStringLiteral("tcp")});
+        QVERIFY2(display_.waitForStarted(), "Xvfb is needed (package xvfb)");
+        QTRY_VERIFY_WITH_TIMEOUT(display_.canReadLine(), 20000);
+        displayName_ = QStringLiteral(":") + QString::fromLatin1(display_.readLine()).trimmed();
+        environment_.insert(QStringLiteral("DISPLAY"), displayName_);
+        environment_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    }
+
+    void cleanupTestCase()
+    {
+        display_.terminate();
+        display_.waitForFinished(5000);
+    }
+
+    void aUserMigratesTheSampleHotel()
+    {
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("tavik_20.mdb"));
+        const QString target = dir.filePath(QStringLiteral("tavik_50.mdb"));
+        tools::writeOlderEditionFile(source, tools::SampleOptions{60, 5, {}});
+        tools::writeNewerEditionFile(target);
+        writeSetting(dir.filePath(QStringLiteral("config")), QStringLiteral("Tavik 2.0"), source);
+        writeSetting(dir.filePath(QStringLiteral("config")), QStringLiteral("Tavik 5.0"), target);
+        environment_.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+
+        QProcess program;
+        program.setProcessEnvironment(environment_);
+        program.setProcessChannelMode(QProcess::ForwardedChannels);
+        program.start(qEnvironmentVariable("TAVIK_PROGRAM"), {});
+        QVERIFY(program.waitForStarted());
+        const QString window = findWindow(windowTitle, 20000);
+        QVERIFY2(!window.isEmpty(), "the window did not appear");
+        QTest::qWait(500); // mapped is not yet drawn: give the window its first paint
+        clickButton(window);
+
+        const QString question = findWindow(QStringLiteral("Speisen und"), 20000);
+        QVERIFY2(!question.isEmpty(), "the VAT question did not appear");
+        press(question, QStringLiteral("Return"));
+
+        // "OK" takes the place of "Start" once the import has run; until then a click there does nothing.
+        QString closing;
+        for (int attempt = 0; attempt < 60 && closing.isEmpty(); ++attempt) {
+            clickButton(window);
+            closing = findWindow(QStringLiteral("Tavik 5.0 - Datenimport"), 1000);
+        }
+        QVERIFY2(!closing.isEmpty(), "the closing message did not appear");
+        press(closing, QStringLiteral("Return"));
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(memo13Of(target), QStringLiteral("importiert"));
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("tavik_50.ba0"))));
+    }
+};
+
+QTEST_GUILESS_MAIN(EndToEndTest)
+#include "EndToEndTest.moc"

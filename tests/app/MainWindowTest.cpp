@@ -1,0 +1,207 @@
+#include "ScriptedDialogs.h"
+
+#include "app/MainWindow.h"
+#include "store/Connection.h"
+#include "tools/SampleHotel.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using namespace tavik;
+
+namespace {
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString firstValue(const QString& path, const QString& sql)
+{
+    auto connection = store::Connection::open(path, store::OpenOptions{});
+    store::Statement select = connection->prepare(sql);
+    return select.step() ? select.text(0) : QStringLiteral("<none>");
+}
+
+int visibleDoneMarks(app::MainWindow& window)
+{
+    int shown = 0;
+    for (QLabel* mark : window.form().Image2)
+        shown += mark->isVisibleTo(window.form().form) ? 1 : 0;
+    return shown;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    ScriptedDialogs dialogs_;
+    QList<int> exitCodes_;
+
+    std::unique_ptr<app::MainWindow> openWindow(const QString& source, const QString& target)
+    {
+        app::WindowSetup setup;
+        setup.settings = [=](const QString& application, const QString&, const QString&, const QString&) {
+            return application == QLatin1String("Tavik 2.0") ? source : target;
+        };
+        setup.sharedDocumentsFolder = dir_.path();
+        setup.numberFormat = QLocale(QLocale::German, QLocale::Germany);
+        setup.dialogs = &dialogs_;
+        setup.endProgram = [this](int code) { exitCodes_.append(code); };
+        auto window = std::make_unique<app::MainWindow>(std::move(setup));
+        // The chain's pauses, shortened; their order and what each step does stay.
+        const QList<QTimer*> steps{window->form().Timer2, window->form().Timer3, window->form().Timer4, window->form().Timer5};
+        for (int i = 0; i < steps.size(); ++i)
+            steps[i]->setInterval(10 * (i + 1));
+        window->form().Timer6->setInterval(1);
+        return window;
+    }
+
+private slots:
+    void init()
+    {
+        dialogs_ = ScriptedDialogs();
+        exitCodes_.clear();
+    }
+    void startUpShowsBothPathsAndBacksUpTheTarget();
+    void animationTicksToOneHundredAndStops();
+    void failedCopyEndsTheProgramWithoutADoneMark();
+    void chainRunsEveryTaskAndOkMarksTheTarget();
+    void stepThreeRunsWhileTheQuestionIsOpen();
+    void aProtectedFileChosenThroughTheMenuIsMigrated();
+};
+
+void MainWindowTest::startUpShowsBothPathsAndBacksUpTheTarget()
+{
+    const QString source = dir_.filePath(QStringLiteral("s_tavik_20.mdb"));
+    const QString target = dir_.filePath(QStringLiteral("s_tavik_50.mdb"));
+    tools::writeNewerEditionFile(target);
+    auto window = openWindow(source, target);
+    QCOMPARE(window->form().Label7->text(), source);
+    QCOMPARE(window->form().Label6->text(), target);
+    QCOMPARE(bytesOf(dir_.filePath(QStringLiteral("s_tavik_50.ba0"))), bytesOf(target));
+    QVERIFY(window->form().Command6->isEnabled());
+    QCOMPARE(visibleDoneMarks(*window), 0);
+}
+
+void MainWindowTest::animationTicksToOneHundredAndStops()
+{
+    auto window = openWindow(dir_.filePath(QStringLiteral("a.mdb")), dir_.filePath(QStringLiteral("b.mdb")));
+    app::FormLayout& form = window->form();
+    form.Timer6->start(60000);
+    for (int tick = 1; tick <= 37; ++tick)
+        window->Timer6_Timer();
+    QCOMPARE(form.Labelct->text(), QStringLiteral("37%"));
+    QCOMPARE(form.progressFillWidth(), 37 * 50.0);
+    QVERIFY(form.Timer6->isActive());
+    for (int tick = 38; tick <= 100; ++tick)
+        window->Timer6_Timer();
+    QCOMPARE(form.Labelct->text(), QStringLiteral("100%"));
+    QCOMPARE(form.progressFillWidth(), 5000.0);
+    QVERIFY(!form.Timer6->isActive());
+}
+
+void MainWindowTest::failedCopyEndsTheProgramWithoutADoneMark()
+{
+    const QString target = dir_.filePath(QStringLiteral("c_tavik_50.mdb"));
+    tools::writeNewerEditionFile(target);
+    const QByteArray targetBytes = bytesOf(target);
+    auto window = openWindow(dir_.filePath(QStringLiteral("fehlt_tavik_20.mdb")), target);
+    window->form().Command6->click();
+    QTRY_COMPARE(exitCodes_, QList<int>{1});
+    QCOMPARE(dialogs_.messages.size(), 1);
+    QCOMPARE(dialogs_.messages[0].text, QStringLiteral("Datendatei ist geöffnet"));
+    QCOMPARE(dialogs_.messages[0].icon, app::MessageIcon::Exclamation);
+    QCOMPARE(dialogs_.messages[0].title, QString());
+    QCOMPARE(visibleDoneMarks(*window), 0);
+    QVERIFY(!window->controls().Data1.isOpen());
+    QCOMPARE(bytesOf(target), targetBytes);
+    QTest::qWait(100);
+    QCOMPARE(exitCodes_, QList<int>{1});
+}
+
+void MainWindowTest::chainRunsEveryTaskAndOkMarksTheTarget()
+{
+    const QString source = dir_.filePath(QStringLiteral("k_tavik_20.mdb"));
+    const QString target = dir_.filePath(QStringLiteral("k_tavik_50.mdb"));
+    tools::writeOlderEditionFile(source, tools::SampleOptions{40, 11, {}});
+    tools::writeNewerEditionFile(target);
+    const QByteArray sourceBytes = bytesOf(source);
+    dialogs_.answers = QStringList{QStringLiteral("7")};
+    auto window = openWindow(source, target);
+    app::FormLayout& form = window->form();
+
+    form.Command6->click();
+    QVERIFY(!form.Command6->isEnabled());
+    QVERIFY(!form.mnu_suchen->isEnabled());
+    QTRY_VERIFY(form.Command7->isVisibleTo(form.form));
+    QVERIFY(!form.Command6->isVisibleTo(form.form));
+    QCOMPARE(visibleDoneMarks(*window), 4);
+    QVERIFY(!form.Timer6->isActive());
+    QVERIFY(form.Label13->text().startsWith(QStringLiteral("Daten wurden erfolgreich importiert.")));
+    QCOMPARE(window->controls().Data1.databaseName(), target);
+    QCOMPARE(window->controls().Data4.databaseName(), target);
+
+    form.Command7->click();
+    QCOMPARE(exitCodes_, QList<int>{0});
+    QCOMPARE(dialogs_.messages.last().text, QStringLiteral("Sie können jetzt Tavik 5.0 starten"));
+    QCOMPARE(dialogs_.messages.last().icon, app::MessageIcon::Information);
+    QCOMPARE(dialogs_.messages.last().title, QStringLiteral("Tavik 5.0 - Datenimport"));
+    QCOMPARE(firstValue(target, QStringLiteral("SELECT \"Memo13\" FROM \"Einstellungen\" ORDER BY rowid")), QStringLiteral("importiert"));
+    QCOMPARE(bytesOf(source), sourceBytes);
+}
+
+void MainWindowTest::stepThreeRunsWhileTheQuestionIsOpen()
+{
+    const QString source = dir_.filePath(QStringLiteral("v_tavik_20.mdb"));
+    const QString target = dir_.filePath(QStringLiteral("v_tavik_50.mdb"));
+    tools::writeOlderEditionFile(source, tools::SampleOptions{20, 3, {}});
+    tools::writeNewerEditionFile(target);
+    auto window = openWindow(source, target);
+    bool taskThreeRanUnderTheQuestion = false;
+    QString withoutRateWhileAsking;
+    dialogs_.answers = QStringList{QStringLiteral("7")};
+    dialogs_.whileAsking = [&] {
+        // A user who takes a while to answer: the chain goes on under the open box.
+        taskThreeRanUnderTheQuestion = QTest::qWaitFor([&] { return window->form().Image2[2]->isVisibleTo(window->form().form); }, 5000);
+        withoutRateWhileAsking = firstValue(target, QStringLiteral("SELECT count(*) FROM \"Artikel\" WHERE \"Art7\" IS NULL OR \"Art7\" = ''"));
+    };
+    window->form().Command6->click();
+    QTRY_VERIFY(window->form().Command7->isVisibleTo(window->form().form));
+    QVERIFY(taskThreeRanUnderTheQuestion);
+    QCOMPARE(withoutRateWhileAsking, QStringLiteral("4"));
+    QCOMPARE(dialogs_.questions.size(), 1);
+    QCOMPARE(firstValue(target, QStringLiteral("SELECT count(*) FROM \"Artikel\" WHERE \"Art7\" IS NULL OR \"Art7\" = ''")),
+             QStringLiteral("0"));
+}
+
+void MainWindowTest::aProtectedFileChosenThroughTheMenuIsMigrated()
+{
+    const QString chosen = dir_.filePath(QStringLiteral("m_TAVIK_20.MDB"));
+    const QString target = dir_.filePath(QStringLiteral("m_tavik_50.mdb"));
+    tools::writeOlderEditionFile(chosen, tools::SampleOptions{15, 8, QStringLiteral("quiret")});
+    tools::writeNewerEditionFile(target);
+    dialogs_.fileChoices = QStringList{chosen};
+    dialogs_.answers = QStringList{QStringLiteral("19")};
+    auto window = openWindow(dir_.filePath(QStringLiteral("nicht_da_20.mdb")), target);
+    window->form().mnu_suchen->trigger();
+    QCOMPARE(window->form().Label7->text(), chosen);
+    QCOMPARE(window->Datenpfad_alt(), chosen);
+
+    window->form().Command6->click();
+    QTRY_VERIFY(window->form().Command7->isVisibleTo(window->form().form));
+    window->form().Command7->click();
+    QCOMPARE(exitCodes_, QList<int>{0});
+    QCOMPARE(firstValue(target, QStringLiteral("SELECT count(*) FROM \"Reservierungen\"")), QStringLiteral("15"));
+    QCOMPARE(firstValue(target, QStringLiteral("SELECT \"Memo13\" FROM \"Einstellungen\" ORDER BY rowid")), QStringLiteral("importiert"));
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

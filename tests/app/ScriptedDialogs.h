@@ -1,0 +1,46 @@
+#pragma once
+
+#include "app/UserInterface.h"
+
+#include <QStringList>
+
+#include <functional>
+
+// Answers the tasks' questions from a script and keeps what they showed, as a user would see it.
+class ScriptedDialogs : public tavik::app::UserInterface {
+public:
+    struct Shown {
+        QString text;
+        tavik::app::MessageIcon icon;
+        QString title;
+    };
+    struct Asked {
+        QString prompt;
+        QString title;
+        QString defaultText;
+    };
+
+    QList<Shown> messages;
+    QList<Asked> questions;
+    QStringList answers;          // taken in order; "" when none is left (as Cancel)
+    QStringList fileChoices;      // taken in order; the initial name when none is left (as Cancel)
+    std::function<void()> whileAsking; // runs while a question is open, as a slow user would let time pass
+
+    void showMessage(const QString& text, tavik::app::MessageIcon icon, const QString& title) override
+    {
+        messages.append({text, icon, title});
+    }
+
+    QString askText(const QString& prompt, const QString& title, const QString& defaultText) override
+    {
+        questions.append({prompt, title, defaultText});
+        if (whileAsking)
+            whileAsking();
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+
+    QString chooseFileToOpen(const QStringList&, const QString& initialName) override
+    {
+        return fileChoices.isEmpty() ? initialName : fileChoices.takeFirst();
+    }
+};

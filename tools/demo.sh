@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, makes a sample hotel and runs the migration on it.
+# The sample's paths reach the program through its own settings store, kept in a folder of the
+# sample (XDG_CONFIG_HOME), so the user's real settings are neither read nor touched.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+"$root/tools/install-deps.sh"
+"$root/tools/build.sh"
+
+sample="$build/sample-hotel"
+"$build/tools/tavik-sample" --reservations "${RESERVATIONS:-500}" "$sample"
+
+config="$sample/config"
+mkdir -p "$config/VB and VBA Program Settings"
+printf '[Startup]\nDatenpfad="%s"\n' "$sample/tavik_20.mdb" > "$config/VB and VBA Program Settings/Tavik 2.0.conf"
+printf '[Startup]\nDatenpfad="%s"\n' "$sample/tavik_50.mdb" > "$config/VB and VBA Program Settings/Tavik 5.0.conf"
+
+if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
+  XDG_CONFIG_HOME="$config" exec "$build/app/tavik-migrate"
+fi
+echo "Kein Bildschirm gefunden: Das Programmfenster braucht eine grafische Sitzung (DISPLAY)."
+echo "Die Beispieldateien liegen in $sample."
