@@ -1,0 +1,130 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+#include <QVariant>
+
+#include <array>
+#include <optional>
+
+namespace tavik::store {
+class BoundField;
+class DataControls;
+} // namespace tavik::store
+
+namespace tavik::import {
+
+class ImportLog;
+
+// The state of one import run; nothing of it survives the run.
+struct RunState {
+    qint32 Gesamtzahl = 0; // reservations, counted once before the walk
+    double Schrittbreite = 0.0; // growth of the progress fill per reservation, in twips
+    qint64 Buchungszaehler = 0; // reservations finished
+    qint64 Zeilennummer = 0; // charge lines begun in this run, across reservations
+    double Summe_MwSt = 0.0; // current reservation: amounts at the standard rate
+    double Summe_Zusatz = 0.0; // ... at the second rate
+    double Summe_Null = 0.0; // ... at rate 0, and the tourist tax
+    double Summe_gesamt = 0.0;
+    // Empty while the rate of the line being written could not be read: such a line goes into
+    // no sum, and no later line can inherit a rate that belongs to another line.
+    std::optional<double> MwSt_Satz = 0.0;
+    QString Naechte_Text;
+};
+
+// The settings' two rates, read once per run; empty when the text is not a number.
+struct SettingsRates {
+    std::optional<double> MwSt; // Label14: the standard rate
+    std::optional<double> Zusatz10; // Label15: the second rate
+};
+
+enum class LineShape { Room, Priced, TouristTax };
+
+// One kind of price line of a reservation, by the lb_rg20 elements that carry it.
+struct LineKind {
+    LineShape shape;
+    int textElement; // the line exists when this text is not empty
+    int rateElement; // -1: the line has no rate field
+    int amountElement; // -1: the amount is the reservation's Spare2
+    const char* category; // Ver8; nullptr: not written
+};
+
+// The seven kinds in the order their lines are written.
+inline constexpr std::array<LineKind, 7> lineKinds = { {
+    { LineShape::Room, 1, 3, 4, "Zimmerangebot" },
+    { LineShape::Priced, 7, 8, 9, "Verpflegung" },
+    { LineShape::Priced, 10, 11, 12, nullptr },
+    { LineShape::Priced, 13, 14, 15, nullptr },
+    { LineShape::Priced, 16, 17, 18, nullptr },
+    { LineShape::Priced, 19, 20, 21, nullptr },
+    { LineShape::TouristTax, 22, -1, -1, "Steuer/Kurtaxe" },
+} };
+
+// The charge-line step: turns the price lines of the reservation on which Data1 stands into
+// records of Verzehr through Data4, and adds their amounts to the run's per-rate sums. It neither
+// moves Data1 nor writes into the reservation.
+class ChargeLineStep {
+public:
+    // Looks up every field position once; the record sources must be bound already.
+    ChargeLineStep(store::DataControls& controls, const SettingsRates& rates, const QLocale& numberFormat,
+        ImportLog& log);
+
+    // Returns how many lines were stored.
+    int writeLines(RunState& state);
+
+private:
+    // A field of Verzehr and its position, -1 when the table lacks it.
+    struct ChargeField {
+        QString name;
+        int index = -1;
+    };
+    enum ChargeFieldId { Ver1, Ver2, Ver3, Ver4, Ver5, Ver6, Ver8, Ver10, Z1, chargeFieldCount };
+
+    // A kind with its bound fields resolved.
+    struct PreparedKind {
+        const LineKind* kind;
+        store::BoundField* text;
+        store::BoundField* rate;
+        store::BoundField* amount;
+        QVariant category;
+    };
+
+    // What one line writes before the sums.
+    struct LineValues {
+        QVariant Ver1;
+        QString Z1;
+        QVariant Ver3;
+        QVariant Ver4;
+        std::optional<QVariant> Ver5; // empty when the amount could not even be read
+        QString amountText; // the amount field's text, for the zero-amount test
+    };
+
+    bool writeLine(const PreparedKind& kind, RunState& state);
+    LineValues roomValues(const PreparedKind& kind, RunState& state);
+    LineValues pricedValues(const PreparedKind& kind, RunState& state);
+    LineValues touristTaxValues(const PreparedKind& kind);
+    std::optional<double> readRate(const store::BoundField& rateField);
+    QVariant quantity();
+    QString roomText(const PreparedKind& kind, RunState& state);
+    void addToSums(const PreparedKind& kind, RunState& state);
+    void blankZeroAmount(const LineValues& line);
+    void writeReservationMarks(const PreparedKind& kind);
+    bool startRecord(const LineValues& line);
+    bool saveRecord(const LineValues& line);
+    void assign(ChargeFieldId field, const QVariant& value);
+    void reportMissingReservationFields();
+
+    store::DataControls& controls_;
+    SettingsRates rates_;
+    QLocale numberFormat_;
+    ImportLog& log_;
+    std::array<PreparedKind, lineKinds.size()> kinds_;
+    std::array<ChargeField, chargeFieldCount> chargeFields_;
+    int idIndex_ = -1;
+    int spare2Index_ = -1;
+    const QVariant emptyText_;
+    const QVariant zeroRate_;
+    const QVariant originMark_;
+};
+
+} // namespace tavik::import

@@ -1,0 +1,321 @@
+#include "import/ImportRun.h"
+
+#include "import/ChargeLines.h"
+#include "import/ImportLog.h"
+#include "import/ImportNumbers.h"
+#include "import/ImportTexts.h"
+#include "store/DataControls.h"
+#include "store/EngineError.h"
+#include "store/NumberText.h"
+#include "store/Transaction.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+namespace tavik::import {
+
+using store::EngineError;
+
+namespace {
+
+const QString reservationsTable = QStringLiteral("Reservierungen");
+const QString settingsTable = QStringLiteral("Einstellungen");
+const QString spare2Field = QStringLiteral("Spare2");
+
+// Large enough that syncing the disk is a small part of the run, small enough that a failed
+// commit takes back only a few seconds of work.
+constexpr int reservationsPerTransaction = 5000;
+
+// The lb_rg20 elements whose content has moved into charge lines, in the order they are cleared.
+constexpr int clearedElements[] = { 5, 7, 9, 10, 12, 13, 15, 16, 18, 19, 20, 21, 22, 24 };
+
+// Groups the walk's writes into transactions of many reservations. A batch always ends between
+// two reservations, so a failed commit takes back whole reservations with their charge lines.
+class WriteBatches {
+public:
+    WriteBatches(store::Connection& connection, ImportLog& log)
+        : connection_(connection)
+        , log_(log)
+    {
+        begin();
+    }
+
+    void reservationDone(int lines)
+    {
+        ++reservations_;
+        lines_ += lines;
+        if (reservations_ < reservationsPerTransaction)
+            return;
+        commit();
+        begin();
+    }
+
+    void finish() { commit(); }
+    qint64 committedLines() const { return committedLines_; }
+
+private:
+    void begin()
+    {
+        try {
+            transaction_.emplace(connection_);
+        } catch (const EngineError& error) {
+            log_.engineError(texts::beginTransaction, reservationsTable, QString(), QString(), error);
+        }
+    }
+
+    void commit()
+    {
+        // Without a transaction every statement was committed on its own.
+        bool committed = true;
+        if (transaction_) {
+            try {
+                transaction_->commit();
+            } catch (const EngineError& error) {
+                committed = false;
+                log_.setReservation(std::nullopt);
+                log_.engineError(texts::commitTransaction, reservationsTable, QString(),
+                    texts::batchContent.arg(reservations_).arg(lines_), error);
+            }
+            transaction_.reset(); // rolls back what a failed commit left open
+        }
+        if (committed)
+            committedLines_ += lines_;
+        reservations_ = 0;
+        lines_ = 0;
+    }
+
+    store::Connection& connection_;
+    ImportLog& log_;
+    std::optional<store::Transaction> transaction_;
+    int reservations_ = 0;
+    int lines_ = 0;
+    qint64 committedLines_ = 0;
+};
+
+// One run of task 4, as a sequence of named steps over the run state.
+class ImportRun {
+public:
+    ImportRun(store::DataControls& controls, const QLocale& numberFormat, ImportProgress& progress,
+        store::RunLog& log)
+        : controls_(controls)
+        , numberFormat_(numberFormat)
+        , progress_(progress)
+        , log_(log)
+    {
+    }
+
+    ImportResult run(const QString& Datenpfad_neu, const QString& Datenpfad_alt, double trackWidthTwips);
+
+private:
+    void bindRecordSources(const QString& Datenpfad_neu, const QString& Datenpfad_alt);
+    void bind(store::RecordSource& source, const QString& path);
+    SettingsRates readSettingsRates();
+    std::optional<double> readSettingsRate(const store::BoundField& label);
+    void countReservations(double trackWidthTwips);
+    void walk(ChargeLineStep& step, WriteBatches& batches);
+    void moveFirst();
+    void writeTotals();
+    void writeTotal(store::BoundField& label, double total);
+    void writeTouristTax();
+    void reportProgress();
+    qint16 percentDone() const;
+    void clearMovedFields();
+    void moveNext();
+    void setCaption(store::BoundField& label, const QString& text, const QString& operation);
+
+    store::DataControls& controls_;
+    QLocale numberFormat_;
+    ImportProgress& progress_;
+    ImportLog log_;
+    RunState state_;
+    QString reservationsFailure_;
+    int spare2Index_ = -1;
+};
+
+ImportResult ImportRun::run(
+    const QString& Datenpfad_neu, const QString& Datenpfad_alt, double trackWidthTwips)
+{
+    ImportResult result;
+    bindRecordSources(Datenpfad_neu, Datenpfad_alt);
+    // Without its reservation set the walk has nothing to stand on; it ends before it begins.
+    if (!reservationsFailure_.isEmpty() || !controls_.Data1.isOpen()) {
+        result.errorText = texts::reservationsNotOpened + reservationsFailure_;
+        result.skippedOperations = log_.count();
+        return result;
+    }
+    result.reservationsOpened = true;
+    countReservations(trackWidthTwips);
+    ChargeLineStep step(controls_, readSettingsRates(), numberFormat_, log_);
+    WriteBatches batches(controls_.Data1.connection(), log_);
+    walk(step, batches);
+    result.reservationsWalked = state_.Buchungszaehler;
+    result.chargeLinesWritten = batches.committedLines();
+    result.skippedOperations = log_.count();
+    return result;
+}
+
+void ImportRun::bindRecordSources(const QString& Datenpfad_neu, const QString& Datenpfad_alt)
+{
+    bind(controls_.Data1, Datenpfad_neu);
+    bind(controls_.Data3, Datenpfad_neu);
+    bind(controls_.Data4, Datenpfad_neu);
+    bind(controls_.Data2, Datenpfad_alt);
+    spare2Index_ = controls_.Data1.findField(spare2Field);
+}
+
+void ImportRun::bind(store::RecordSource& source, const QString& path)
+{
+    source.setDatabaseName(path);
+    try {
+        source.refresh();
+    } catch (const EngineError& error) {
+        log_.engineError(texts::bindSource.arg(source.name()), source.table(), QString(), path, error);
+        if (&source == &controls_.Data1)
+            reservationsFailure_ = store::germanMessage(error);
+    }
+}
+
+SettingsRates ImportRun::readSettingsRates()
+{
+    // Read once: the settings record stands still for the whole run.
+    SettingsRates rates;
+    rates.MwSt = readSettingsRate(controls_.Label14);
+    rates.Zusatz10 = readSettingsRate(controls_.Label15);
+    return rates;
+}
+
+std::optional<double> ImportRun::readSettingsRate(const store::BoundField& label)
+{
+    const QString text = label.text();
+    const std::optional<double> rate = store::readStrict(text, numberFormat_);
+    if (!rate)
+        log_.skipped(
+            texts::readSettingsRate, settingsTable, label.field(), text, texts::settingsRateNotANumber);
+    return rate;
+}
+
+void ImportRun::countReservations(double trackWidthTwips)
+{
+    const qint64 count = controls_.Data1.recordCount();
+    state_.Gesamtzahl = static_cast<qint32>(std::min<qint64>(count, std::numeric_limits<qint32>::max()));
+    state_.Schrittbreite = state_.Gesamtzahl > 0 ? trackWidthTwips / state_.Gesamtzahl : 0.0;
+}
+
+void ImportRun::walk(ChargeLineStep& step, WriteBatches& batches)
+{
+    moveFirst();
+    progress_.begin(state_.Gesamtzahl);
+    while (!controls_.Data1.eof()) {
+        log_.setReservation(controls_.Data1.currentKey());
+        const int lines = step.writeLines(state_);
+        writeTotals();
+        state_.Summe_MwSt = 0.0;
+        state_.Summe_Zusatz = 0.0;
+        state_.Summe_Null = 0.0;
+        state_.Summe_gesamt = 0.0;
+        ++state_.Buchungszaehler;
+        reportProgress();
+        clearMovedFields();
+        // The move stores the totals and the cleared fields into the reservation just finished.
+        moveNext();
+        batches.reservationDone(lines);
+    }
+    log_.setReservation(std::nullopt);
+    batches.finish();
+}
+
+void ImportRun::moveFirst()
+{
+    try {
+        controls_.Data1.moveFirst();
+    } catch (const EngineError& error) {
+        log_.engineError(texts::moveToFirstReservation, reservationsTable, QString(), QString(), error);
+    }
+}
+
+void ImportRun::writeTotals()
+{
+    // The charge lines have read Erw17 to Erw20 as rates already; the totals now replace them.
+    writeTotal(controls_.Label16, state_.Summe_MwSt);
+    writeTotal(controls_.Label17, state_.Summe_Zusatz);
+    writeTotal(controls_.Label18, state_.Summe_Null);
+    writeTouristTax();
+    state_.Summe_gesamt = state_.Summe_MwSt + state_.Summe_Zusatz + state_.Summe_Null;
+    writeTotal(controls_.Label20, state_.Summe_gesamt);
+}
+
+void ImportRun::writeTotal(store::BoundField& label, double total)
+{
+    if (!std::isfinite(total)) {
+        log_.skipped(texts::writeTotal, reservationsTable, label.field(), QString(), texts::totalTooLarge);
+        setCaption(label, QString(), texts::writeTotal);
+        return;
+    }
+    setCaption(label, store::numberToText(total, numberFormat_), texts::writeTotal);
+}
+
+void ImportRun::writeTouristTax()
+{
+    // Spare2 without value gives the empty text: Erw20 held a VAT rate before, and a rate left
+    // where the tourist tax belongs would be read as money.
+    try {
+        if (spare2Index_ < 0)
+            controls_.Data1.fieldIndex(spare2Field); // throws the engine's error naming the field
+        setCaption(controls_.Label19, controls_.Data1.text(spare2Index_), texts::writeTotal);
+    } catch (const EngineError& error) {
+        log_.engineError(texts::writeTotal, reservationsTable, controls_.Label19.field(), QString(), error);
+    }
+}
+
+void ImportRun::reportProgress()
+{
+    const float fill = static_cast<float>(state_.Schrittbreite * static_cast<double>(state_.Buchungszaehler));
+    progress_.reservationDone(state_.Buchungszaehler, fill, percentDone());
+}
+
+qint16 ImportRun::percentDone() const
+{
+    // Not bounded by 100: a record count below the reservations walked shows as more.
+    if (state_.Gesamtzahl <= 0)
+        return std::numeric_limits<qint16>::max();
+    const double percent = static_cast<double>(state_.Buchungszaehler) / state_.Gesamtzahl * 100.0;
+    return toInt16HalfEven(percent).value_or(std::numeric_limits<qint16>::max());
+}
+
+void ImportRun::clearMovedFields()
+{
+    for (const int element : clearedElements)
+        setCaption(controls_.lb_rg20(element), QString(), texts::clearMovedField);
+}
+
+void ImportRun::moveNext()
+{
+    try {
+        controls_.Data1.moveNext();
+    } catch (const EngineError& error) {
+        log_.engineError(texts::storeReservation, reservationsTable, QString(), QString(), error);
+    }
+}
+
+void ImportRun::setCaption(store::BoundField& label, const QString& text, const QString& operation)
+{
+    try {
+        label.setText(text);
+    } catch (const EngineError& error) {
+        log_.engineError(operation, reservationsTable, label.field(), text, error);
+    }
+}
+
+} // namespace
+
+ImportResult runImport(store::DataControls& controls, const QString& Datenpfad_neu,
+    const QString& Datenpfad_alt, double trackWidthTwips, ImportProgress& progress, store::RunLog& log,
+    const QLocale& numberFormat)
+{
+    return ImportRun(controls, numberFormat, progress, log)
+        .run(Datenpfad_neu, Datenpfad_alt, trackWidthTwips);
+}
+
+} // namespace tavik::import

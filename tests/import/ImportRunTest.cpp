@@ -1,0 +1,309 @@
+#include "ImportFixture.h"
+
+#include "import/ImportTexts.h"
+#include "store/Transaction.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace importfixture;
+using tavik::store::SkippedOperation;
+
+namespace {
+
+QVariantMap boardLine(const QString& text, const QString& amount)
+{
+    return { { QStringLiteral("Re11"), text }, { QStringLiteral("Erw17"), QStringLiteral("19") },
+        { QStringLiteral("Re12"), amount } };
+}
+
+QStringList numbered(const QString& prefix, int first, int last)
+{
+    QStringList names;
+    for (int number = first; number <= last; ++number)
+        names << prefix + QString::number(number);
+    return names;
+}
+
+const QStringList reservationFields = QStringList { "ID" } + numbered("Re", 1, 24) + numbered("Erw", 1, 25)
+    + numbered("Opt", 1, 5) + numbered("Spare", 1, 5);
+
+// Each skipped operation as "key:operation:field", marked when it lacks its task or its reason.
+QStringList skippedOperations(const tavik::store::RunLog& log)
+{
+    QStringList entries;
+    for (const SkippedOperation& operation : log.skippedOperations()) {
+        QString entry
+            = QStringLiteral("%1:%2:%3")
+                  .arg(operation.recordKey ? QString::number(*operation.recordKey) : QStringLiteral("-"),
+                      operation.operation, operation.field);
+        if (operation.task != QLatin1String("4. Daten importieren"))
+            entry += QStringLiteral(" <task %1>").arg(operation.task);
+        if (operation.reason.isEmpty())
+            entry += QStringLiteral(" <no reason>");
+        entries << entry;
+    }
+    return entries;
+}
+
+} // namespace
+
+// The walk over all reservations: binding, progress, write-back, and what happens to odd files.
+class ImportRunTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void progressFollowsEachReservation_data();
+    void progressFollowsEachReservation();
+    void emptyReservationTableWritesNothing();
+    void reservationSetThatCannotBeOpenedEndsTheRunAtOnce_data();
+    void reservationSetThatCannotBeOpenedEndsTheRunAtOnce();
+    void movedFieldsAreClearedAndTheOthersKept();
+    void ratesComeFromTheSourceAndEarlierLinesStay();
+    void oddFileLogsEverySkippedOperation();
+    void missingChargeTableKeepsTheLinesInTheLog();
+    void walkSpansSeveralTransactions();
+};
+
+void ImportRunTest::progressFollowsEachReservation_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QList<float>>("fills");
+    QTest::addColumn<QList<qint16>>("percents");
+    QTest::newRow("three reservations on a track of 8595")
+        << 3 << QList<float> { 2865, 5730, 8595 } << QList<qint16> { 33, 67, 100 };
+    QTest::newRow("eight reservations: 12.5 and 62.5 go down, 37.5 and 87.5 up")
+        << 8 << QList<float> { 1074.375f, 2148.75f, 3223.125f, 4297.5f, 5371.875f, 6446.25f, 7520.625f, 8595 }
+        << QList<qint16> { 12, 25, 38, 50, 62, 75, 88, 100 };
+}
+
+void ImportRunTest::progressFollowsEachReservation()
+{
+    QFETCH(int, count);
+    QFETCH(QList<float>, fills);
+    QFETCH(QList<qint16>, percents);
+    QTemporaryDir dir;
+    const HotelFiles files(dir.path());
+    files.addReservations(QList<QVariantMap>(count, boardLine("Frühstück", "12,00")));
+
+    const RunOutcome outcome = runOn(files, german, 8595);
+
+    QCOMPARE(outcome.progress.begun, std::optional<qint32>(count));
+    QList<qint64> counters;
+    for (qint64 counter = 1; counter <= count; ++counter)
+        counters << counter;
+    QCOMPARE(outcome.progress.counters, counters);
+    QCOMPARE(outcome.progress.fills, fills);
+    QCOMPARE(outcome.progress.percents, percents);
+    QCOMPARE(outcome.result.reservationsWalked, count);
+}
+
+void ImportRunTest::emptyReservationTableWritesNothing()
+{
+    QTemporaryDir dir;
+    const HotelFiles files(dir.path());
+    const QByteArray before = bytesOf(files.target);
+
+    const RunOutcome outcome = runOn(files, german);
+
+    QVERIFY(outcome.result.reservationsOpened);
+    QCOMPARE(outcome.progress.begun, std::optional<qint32>(0));
+    QVERIFY(outcome.progress.counters.isEmpty());
+    QCOMPARE(outcome.result.reservationsWalked, 0);
+    QCOMPARE(outcome.result.chargeLinesWritten, 0);
+    QVERIFY(outcome.log.skippedOperations().isEmpty());
+    QCOMPARE(bytesOf(files.target), before);
+}
+
+void ImportRunTest::reservationSetThatCannotBeOpenedEndsTheRunAtOnce_data()
+{
+    QTest::addColumn<bool>("removeFile");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("target file missing") << true << "kann nicht geöffnet werden";
+    QTest::newRow("table Reservierungen missing") << false << "Die Tabelle \"Reservierungen\" ist";
+}
+
+void ImportRunTest::reservationSetThatCannotBeOpenedEndsTheRunAtOnce()
+{
+    QFETCH(bool, removeFile);
+    QFETCH(QString, cause);
+    QTemporaryDir dir;
+    const HotelFiles files(dir.path());
+    if (removeFile)
+        QVERIFY(QFile::remove(files.target));
+    else
+        openForWriting(files.target)->execute(QStringLiteral("DROP TABLE \"Reservierungen\""));
+
+    const RunOutcome outcome = runOn(files, german);
+
+    QVERIFY(!outcome.result.reservationsOpened);
+    QVERIFY(outcome.result.errorText.startsWith(tavik::import::texts::reservationsNotOpened));
+    QVERIFY2(outcome.result.errorText.contains(cause), qPrintable(outcome.result.errorText));
+    QVERIFY(!outcome.progress.begun);
+    QCOMPARE(outcome.result.reservationsWalked, 0);
+    QVERIFY(skippedOperations(outcome.log).contains("-:Data1 an die Datendatei binden:"));
+    QCOMPARE(outcome.result.skippedOperations, outcome.log.skippedOperations().size());
+    QCOMPARE(QFile::exists(files.target), !removeFile);
+}
+
+void ImportRunTest::movedFieldsAreClearedAndTheOthersKept()
+{
+    QTemporaryDir dir;
+    const HotelFiles files(dir.path());
+    QVariantMap typed;
+    for (const QString& field : reservationFields.mid(1))
+        typed.insert(field, field.toLower());
+    // Readable values where the lines need them; every other field holds its own name.
+    typed.insert(reservation({ { "Re6", "2" }, { "Erw16", "19" }, { "Re10", "178,00" }, { "Erw17", "19" },
+        { "Re12", "24,00" }, { "Erw18", "7" }, { "Re14", "6,00" }, { "Erw19", "19" }, { "Re16", "5,00" },
+        { "Erw20", "0" }, { "Re22", "4,00" }, { "Erw21", "7" }, { "Re24", "3,00" }, { "Spare2", "2,50" },
+        { "Re18", "7" } }));
+    files.addReservations({ typed });
+
+    const RunOutcome outcome = runOn(files, german);
+
+    QVariantMap expected = typed;
+    expected.insert(QStringLiteral("ID"), QStringLiteral("1"));
+    for (const char* cleared : { "Spare3", "Re11", "Re12", "Re13", "Re14", "Re15", "Re16", "Re21", "Re22",
+             "Re23", "Erw21", "Re24", "Spare1", "Spare2" })
+        expected.insert(QString::fromLatin1(cleared), QStringLiteral("<null>"));
+    // 19: room 178 + board 24 + extra 2 5; 7: extra 1 6 + extra 4 3; 0: extra 3 4 + tax 2.5.
+    expected.insert(reservation({ { "Erw17", "207" }, { "Erw18", "9" }, { "Erw19", "6,5" },
+        { "Erw20", "2,50" }, { "Re17", "222,5" } }));
+    QStringList cells;
+    for (const QString& field : reservationFields)
+        cells << expected.value(field).toString();
+    QCOMPARE(
+        rows(files.target, importfixture::reservations, reservationFields), QStringList { cells.join('|') });
+    QCOMPARE(outcome.result.chargeLinesWritten, 7);
+    QVERIFY(outcome.log.skippedOperations().isEmpty());
+}
+
+// Data2 stands on the source, whose rates count; the target's earlier charge lines stay as they were.
+void ImportRunTest::ratesComeFromTheSourceAndEarlierLinesStay()
+{
+    QTemporaryDir dir;
+    const HotelFiles files(dir.path(), QStringLiteral("16"), QStringLiteral("5"));
+    tavik::tools::insertRecord(*openForWriting(files.target), charges,
+        reservation({ { "Ver1", "2" }, { "Ver2", "1" }, { "Z1", "Minibar Bier" }, { "Ver5", "6,00" },
+            { "Ver6", "1" }, { "Ver8", "Minibar" } }));
+    files.addReservations({ reservation({ { "Re11", "Frühstück" }, { "Erw17", "16" }, { "Re12", "10,00" },
+        { "Re13", "Sauna" }, { "Erw18", "5" }, { "Re14", "4,00" } }) });
+    const QStringList linesBefore = rows(files.target, charges, lineFields);
+    const QByteArray sourceBefore = bytesOf(files.source);
+
+    tavik::store::Engine engine(german);
+    tavik::store::DataControls controls(engine);
+    RecordingProgress progress;
+    tavik::store::RunLog log;
+    tavik::import::runImport(controls, files.target, files.source, 8595, progress, log, german);
+
+    QCOMPARE(controls.Data1.databaseName(), files.target);
+    QCOMPARE(controls.Data3.databaseName(), files.target);
+    QCOMPARE(controls.Data4.databaseName(), files.target);
+    QCOMPARE(controls.Data2.databaseName(), files.source);
+    QVERIFY(controls.Data1.eof());
+    QCOMPARE(
+        rows(files.target, importfixture::reservations, totalFields), QStringList { "10|4|0|<null>|14" });
+    const QStringList appended { "|1|Frühstück|16||10,00|1|Verpflegung|ZR", "|2|Sauna|5||4,00|1|<null>|ZR" };
+    QCOMPARE(rows(files.target, charges, lineFields), linesBefore + appended);
+    QCOMPARE(bytesOf(files.source), sourceBefore);
+    QVERIFY(!QFile::exists(files.source + QStringLiteral("-journal")));
+}
+
+// Verzehr lacks Ver8 and has a short Z1, refuses the line "Sauna", and reservation 2 refuses to
+// give up its board text: every refusal is logged with the reservation, and nothing else is lost.
+void ImportRunTest::oddFileLogsEverySkippedOperation()
+{
+    QTemporaryDir dir;
+    const HotelFiles files(dir.path());
+    {
+        auto connection = openForWriting(files.target);
+        connection->execute(QStringLiteral("DROP TABLE \"Verzehr\""));
+        QStringList columns { "\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT" };
+        for (const QString& field : numbered("Ver", 1, 10)) {
+            if (field != QLatin1String("Ver8"))
+                columns << QStringLiteral("\"%1\" VARCHAR(50) CHECK(length(\"%1\") <= 50)").arg(field);
+        }
+        columns << QStringLiteral("\"Z1\" VARCHAR(10) CHECK(length(\"Z1\") <= 10)");
+        connection->execute(QStringLiteral("CREATE TABLE \"Verzehr\" (%1)").arg(columns.join(", ")));
+        connection->execute(QStringLiteral(
+            "CREATE TRIGGER refuse_sauna BEFORE INSERT ON \"Verzehr\" WHEN NEW.\"Z1\" = 'Sauna' "
+            "BEGIN SELECT RAISE(ABORT, 'Sauna gesperrt'); END"));
+        connection->execute(QStringLiteral(
+            "CREATE TRIGGER keep_board BEFORE UPDATE OF \"Re11\" ON \"Reservierungen\" "
+            "WHEN OLD.\"ID\" = 2 AND NEW.\"Re11\" IS NULL BEGIN SELECT RAISE(ABORT, 'Re11 gesperrt'); END"));
+    }
+    const QVariantMap second = reservation({ { "Re11", "Frühstück" }, { "Erw17", "19" }, { "Re12", "12,00" },
+        { "Re13", "Sauna" }, { "Erw18", "19" }, { "Re14", "6,00" } });
+    files.addReservations({ reservation({ { "Opt1", "Doppelzimmer" }, { "Re6", "2" }, { "Erw16", "19" },
+                                { "Re10", "178,00" } }),
+        second, boardLine("Pension", "28,00") });
+
+    const RunOutcome outcome = runOn(files, german);
+
+    QCOMPARE(skippedOperations(outcome.log),
+        (QStringList { "1:Feld der Verzehrzeile setzen:Z1", "1:Feld der Verzehrzeile setzen:Ver8",
+            "2:Feld der Verzehrzeile setzen:Ver8", "2:Verzehrzeile speichern:", "2:Reservierung speichern:",
+            "3:Feld der Verzehrzeile setzen:Ver8" }));
+    QCOMPARE(outcome.log.skippedOperations().first().value, QStringLiteral("Doppelzimmer - 2 Nächte "));
+    QVERIFY(outcome.log.skippedOperations().at(3).value.contains(QStringLiteral("Sauna")));
+    QCOMPARE(outcome.result.skippedOperations, 6);
+    // The refused line used up its number; the room line is stored without its text.
+    QCOMPARE(rows(files.target, charges, { "Ver2", "Z1", "Ver5", "Ver6" }),
+        (QStringList { "1|<null>|178,00|1", "2|Frühstück|12,00|2", "4|Pension|28,00|3" }));
+    QCOMPARE(outcome.result.chargeLinesWritten, 3);
+    // Reservation 2 keeps everything it had, since its record could not be stored.
+    QCOMPARE(rows(files.target, importfixture::reservations, { "Re11", "Re13", "Erw17", "Re17" }),
+        (QStringList { "<null>|<null>|178|178", "Frühstück|Sauna|19|<null>", "<null>|<null>|28|28" }));
+}
+
+void ImportRunTest::missingChargeTableKeepsTheLinesInTheLog()
+{
+    QTemporaryDir dir;
+    const HotelFiles files(dir.path());
+    openForWriting(files.target)->execute(QStringLiteral("DROP TABLE \"Verzehr\""));
+    files.addReservations({ boardLine("Frühstück", "12,00") });
+
+    const RunOutcome outcome = runOn(files, german);
+
+    QVERIFY(outcome.result.reservationsOpened);
+    QCOMPARE(skippedOperations(outcome.log),
+        (QStringList { "-:Data4 an die Datendatei binden:", "1:Verzehrzeile anlegen:" }));
+    QCOMPARE(
+        outcome.log.skippedOperations().last().value, QStringLiteral("Text \"Frühstück\", Betrag \"12,00\""));
+    QCOMPARE(outcome.result.chargeLinesWritten, 0);
+    // A reservation whose lines cannot be stored still gets its totals and its cleared fields.
+    QCOMPARE(rows(files.target, importfixture::reservations, { "Re11", "Re12", "Erw17", "Re17" }),
+        QStringList { "<null>|<null>|0|0" });
+}
+
+void ImportRunTest::walkSpansSeveralTransactions()
+{
+    constexpr int count = 5003;
+    QTemporaryDir dir;
+    const HotelFiles files(dir.path());
+    {
+        auto connection = openForWriting(files.target);
+        tavik::store::Transaction transaction(*connection);
+        for (int i = 1; i <= count; ++i)
+            tavik::tools::insertRecord(*connection, importfixture::reservations,
+                boardLine(QStringLiteral("Frühstück %1").arg(i), QStringLiteral("%1,00").arg(i)));
+        transaction.commit();
+    }
+
+    const RunOutcome outcome = runOn(files, german);
+
+    QCOMPARE(outcome.result.reservationsWalked, count);
+    QCOMPARE(outcome.result.chargeLinesWritten, count);
+    QVERIFY(outcome.log.skippedOperations().isEmpty());
+    const QStringList lines = rows(files.target, charges, { "Ver2", "Ver5", "Ver6" });
+    QCOMPARE(lines.size(), count);
+    QCOMPARE(lines.last(), QStringLiteral("5003|5003,00|5003"));
+    const QStringList totals = rows(files.target, importfixture::reservations, { "Re11", "Re12", "Re17" });
+    QCOMPARE(totals.first(), QStringLiteral("<null>|<null>|1"));
+    QCOMPARE(totals.last(), QStringLiteral("<null>|<null>|5003"));
+}
+
+QTEST_GUILESS_MAIN(ImportRunTest)
+#include "ImportRunTest.moc"
