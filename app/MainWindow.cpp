@@ -3,6 +3,8 @@
 #include "app/QtDialogs.h"
 #include "app/ShellTasks.h"
 #include "app/SourceSelection.h"
+#include "app/WindowImportProgress.h"
+#include "import/ImportRun.h"
 #include "prepare/FoodAndDrinkVat.h"
 #include "prepare/SchemaExtension.h"
 #include "store/EngineError.h"
@@ -186,7 +188,17 @@ void MainWindow::Timer5_Timer()
 
 void MainWindow::Command2_Click()
 {
-    showImportFinished();
+    WindowImportProgress progress(*form_);
+    const import::ImportResult result = import::runImport(controls_, paths_.Datenpfad_neu, paths_.Datenpfad_alt,
+                                                          form_->progressTrackWidth(), progress, log_, setup_.numberFormat);
+    if (result.reservationsOpened) {
+        showImportFinished();
+        return;
+    }
+    // Without reservations there is nothing to finish: no "OK", the reason where the success text would stand.
+    unsetCursor();
+    form_->Timer6->stop();
+    form_->Label13->setText(result.errorText);
 }
 
 void MainWindow::showImportFinished()

@@ -1,5 +1,6 @@
 #include "app/ShellTasks.h"
 
+#include "store/Connection.h"
 #include "store/DataControls.h"
 #include "store/FileCopy.h"
 
@@ -29,6 +30,19 @@ void markImported(store::DataControls& controls, const QString& Datenpfad_neu)
     controls.Data2.moveFirst();
     controls.Text1.setText(importedMark);
     controls.Data2.updateRecord();
+}
+
+bool isMarkedImported(const QString& Datenpfad_neu)
+{
+    try {
+        store::OpenOptions readOnly;
+        readOnly.readOnly = true;
+        auto connection = store::Connection::open(Datenpfad_neu, readOnly);
+        store::Statement first = connection->prepare(QStringLiteral("SELECT \"Memo13\" FROM \"Einstellungen\" ORDER BY rowid LIMIT 1"));
+        return first.step() && first.text(0) == importedMark;
+    } catch (const store::EngineError&) {
+        return false;
+    }
 }
 
 } // namespace tavik::app

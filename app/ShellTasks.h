@@ -19,4 +19,8 @@ void bindTargetRecordSources(store::DataControls& controls, const QString& Daten
 // of the target only. Engine errors are not caught here either.
 void markImported(store::DataControls& controls, const QString& Datenpfad_neu);
 
+// Whether the target's first settings record already carries the mark; false when the file, the
+// table or the field is missing or cannot be read.
+bool isMarkedImported(const QString& Datenpfad_neu);
+
 } // namespace tavik::app

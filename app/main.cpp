@@ -1,3 +1,6 @@
+#include "app/BatchConsole.h"
+#include "app/BatchRun.h"
+#include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "folders/SharedFolder.h"
 
@@ -6,11 +9,13 @@
 #include <QScreen>
 #include <QTranslator>
 
-int main(int argc, char* argv[])
+#include <cstdio>
+
+namespace {
+
+int runWindow(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("tavik-migrate"));
-    QApplication::setApplicationVersion(QStringLiteral(TAVIK_VERSION));
     // Qt's own dialog texts (file dialog, buttons) in German, like the rest of the program.
     QTranslator qtTexts;
     if (qtTexts.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -25,4 +30,42 @@ int main(int argc, char* argv[])
     tavik::app::MainWindow window(std::move(setup));
     window.show();
     return QApplication::exec();
+}
+
+void print(std::FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const tavik::app::CommandLine line = tavik::app::parseCommandLine(arguments);
+    using Mode = tavik::app::CommandLine::Mode;
+    if (line.mode == Mode::Window)
+        return runWindow(argc, argv);
+
+    // Everything else runs without a display.
+    QCoreApplication application(argc, argv);
+    switch (line.mode) {
+    case Mode::Help:
+        print(stdout, tavik::app::helpText());
+        return 0;
+    case Mode::Version:
+        print(stdout, QStringLiteral("tavik-migrate %1\n").arg(QStringLiteral(TAVIK_VERSION)));
+        return 0;
+    case Mode::Invalid:
+        print(stderr, line.error + QStringLiteral("\nHilfe: tavik-migrate --help\n"));
+        return tavik::app::BatchRun::BadInput;
+    default:
+        break;
+    }
+    tavik::app::BatchConsole console(QLocale::system());
+    tavik::app::BatchRun run(line.batch, console, tavik::app::readUserSetting, tavik::folders::sharedDocumentsFolder());
+    return run.run();
 }

@@ -76,6 +76,7 @@ private slots:
     void chainRunsEveryTaskAndOkMarksTheTarget();
     void stepThreeRunsWhileTheQuestionIsOpen();
     void aProtectedFileChosenThroughTheMenuIsMigrated();
+    void withoutReservationsThereIsNoOk();
 };
 
 void MainWindowTest::startUpShowsBothPathsAndBacksUpTheTarget()
@@ -146,6 +147,8 @@ void MainWindowTest::chainRunsEveryTaskAndOkMarksTheTarget()
     QCOMPARE(visibleDoneMarks(*window), 4);
     QVERIFY(!form.Timer6->isActive());
     QVERIFY(form.Label13->text().startsWith(QStringLiteral("Daten wurden erfolgreich importiert.")));
+    QCOMPARE(form.Labelct->text(), QStringLiteral("100 %"));
+    QCOMPARE(form.progressFillWidth(), form.progressTrackWidth());
     QCOMPARE(window->controls().Data1.databaseName(), target);
     QCOMPARE(window->controls().Data4.databaseName(), target);
 
@@ -201,6 +204,25 @@ void MainWindowTest::aProtectedFileChosenThroughTheMenuIsMigrated()
     QCOMPARE(exitCodes_, QList<int>{0});
     QCOMPARE(firstValue(target, QStringLiteral("SELECT count(*) FROM \"Reservierungen\"")), QStringLiteral("15"));
     QCOMPARE(firstValue(target, QStringLiteral("SELECT \"Memo13\" FROM \"Einstellungen\" ORDER BY rowid")), QStringLiteral("importiert"));
+}
+
+void MainWindowTest::withoutReservationsThereIsNoOk()
+{
+    const QString source = dir_.filePath(QStringLiteral("r_tavik_20.mdb"));
+    const QString target = dir_.filePath(QStringLiteral("r_tavik_50.mdb"));
+    tools::writeOlderEditionFile(source, tools::SampleOptions{3, 3, {}});
+    dialogs_.answers = QStringList{QStringLiteral("19")};
+    // The copy loses its reservations between task 2 and task 4, as a damaged or foreign file would.
+    dialogs_.whileAsking = [&] {
+        auto connection = store::Connection::open(target, store::OpenOptions{});
+        connection->execute(QStringLiteral("DROP TABLE \"Reservierungen\""));
+    };
+    auto window = openWindow(source, target);
+    window->form().Command6->click();
+    QTRY_VERIFY(!window->form().Timer6->isActive());
+    QVERIFY(!window->form().Command7->isVisibleTo(window->form().form));
+    QVERIFY(window->form().Label13->text().startsWith(QStringLiteral("Die Reservierungen konnten nicht geöffnet werden.")));
+    QVERIFY(exitCodes_.isEmpty());
 }
 
 QTEST_MAIN(MainWindowTest)

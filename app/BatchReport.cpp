@@ -1,0 +1,91 @@
+#include "app/BatchReport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
+#include <QStringList>
+
+namespace tavik::app {
+
+namespace {
+constexpr int skippedShown = 20;
+
+QString seconds(double value, const QLocale& numberFormat)
+{
+    return numberFormat.toString(value, 'f', 1) + QStringLiteral(" s");
+}
+
+QJsonObject skippedJson(const store::SkippedOperation& operation)
+{
+    QJsonObject entry{{QStringLiteral("task"), operation.task},
+                      {QStringLiteral("operation"), operation.operation},
+                      {QStringLiteral("table"), operation.table},
+                      {QStringLiteral("field"), operation.field},
+                      {QStringLiteral("reason"), operation.reason}};
+    entry.insert(QStringLiteral("record"), operation.recordKey ? QJsonValue(double(*operation.recordKey)) : QJsonValue());
+    entry.insert(QStringLiteral("value"), operation.value.isNull() ? QJsonValue() : QJsonValue(operation.value));
+    return entry;
+}
+} // namespace
+
+QString summaryTable(const BatchReport& report, const store::RunLog& log, const QLocale& numberFormat)
+{
+    int nameWidth = 8;
+    int resultWidth = 8;
+    for (const TaskRecord& task : report.tasks) {
+        nameWidth = qMax(nameWidth, int(task.name.size()));
+        resultWidth = qMax(resultWidth, int(task.result.size()));
+    }
+    QStringList lines;
+    lines << QStringLiteral("%1  %2  %3  %4").arg(QStringLiteral("Aufgabe"), -nameWidth).arg(QStringLiteral("Ergebnis"), -resultWidth)
+                 .arg(QStringLiteral("Übersprungen"), 12).arg(QStringLiteral("Zeit"), 8);
+    for (const TaskRecord& task : report.tasks)
+        lines << QStringLiteral("%1  %2  %3  %4").arg(task.name, -nameWidth).arg(task.result, -resultWidth)
+                     .arg(task.skipped, 12).arg(seconds(task.seconds, numberFormat), 8);
+    lines << QStringLiteral("Gesamtzeit: %1").arg(seconds(report.totalSeconds, numberFormat));
+    if (!report.backup.isEmpty())
+        lines << QStringLiteral("Sicherung: %1").arg(report.backup);
+
+    const auto& skipped = log.skippedOperations();
+    if (!skipped.isEmpty()) {
+        lines << QString() << QStringLiteral("Übersprungene Vorgänge:");
+        for (int i = 0; i < qMin(int(skipped.size()), skippedShown); ++i)
+            lines << QStringLiteral("  ") + store::RunLog::describe(skipped[i]);
+        if (skipped.size() > skippedShown)
+            lines << QStringLiteral("  … und %1 weitere (alle im Bericht mit --report)").arg(skipped.size() - skippedShown);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QJsonObject reportJson(const BatchReport& report, const store::RunLog& log)
+{
+    QJsonArray tasks;
+    for (const TaskRecord& task : report.tasks)
+        tasks.append(QJsonObject{{QStringLiteral("name"), task.name},
+                                 {QStringLiteral("result"), task.result},
+                                 {QStringLiteral("counts"), task.counts},
+                                 {QStringLiteral("skipped"), task.skipped},
+                                 {QStringLiteral("seconds"), task.seconds}});
+    QJsonArray skipped;
+    for (const store::SkippedOperation& operation : log.skippedOperations())
+        skipped.append(skippedJson(operation));
+    return QJsonObject{{QStringLiteral("source"), report.paths.Datenpfad_alt},
+                       {QStringLiteral("target"), report.paths.Datenpfad_neu},
+                       {QStringLiteral("backup"), report.backup.isEmpty() ? QJsonValue() : QJsonValue(report.backup)},
+                       {QStringLiteral("tasks"), tasks},
+                       {QStringLiteral("skipped"), skipped},
+                       {QStringLiteral("totalSeconds"), report.totalSeconds},
+                       {QStringLiteral("exitStatus"), report.exitStatus},
+                       {QStringLiteral("message"), report.message}};
+}
+
+bool writeReportFile(const QString& path, const BatchReport& report, const store::RunLog& log)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(QJsonDocument(reportJson(report, log)).toJson(QJsonDocument::Indented));
+    return file.commit();
+}
+
+} // namespace tavik::app

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/StartUp.h"
+#include "store/RunLog.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QLocale>
+#include <QString>
+
+namespace tavik::app {
+
+// What one task of a batch run did.
+struct TaskRecord {
+    QString name;
+    QString result;        // one German line for the summary
+    QJsonObject counts;    // the same as numbers, for scripts
+    int skipped = 0;
+    double seconds = 0;
+};
+
+// Everything a batch run reports: on the terminal as a table, in the report file as JSON.
+struct BatchReport {
+    DataPaths paths;
+    QString backup;               // the start-up backup made, empty when none
+    QList<TaskRecord> tasks;
+    double totalSeconds = 0;
+    int exitStatus = 0;
+    QString message;              // the last German text shown (success or error)
+};
+
+QString summaryTable(const BatchReport& report, const store::RunLog& log, const QLocale& numberFormat);
+QJsonObject reportJson(const BatchReport& report, const store::RunLog& log);
+// Writes the report beside its destination and renames it there; false when that fails.
+bool writeReportFile(const QString& path, const BatchReport& report, const store::RunLog& log);
+
+} // namespace tavik::app

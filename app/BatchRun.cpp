@@ -1,0 +1,181 @@
+#include "app/BatchRun.h"
+
+#include "app/ShellTasks.h"
+#include "app/SourceSelection.h"
+#include "import/ImportRun.h"
+#include "prepare/FoodAndDrinkVat.h"
+#include "prepare/SchemaExtension.h"
+
+#include <QFileInfo>
+
+namespace tavik::app {
+
+namespace {
+const QString wrongVat = QStringLiteral("Falscher Wert");
+const QString copyFailed = QStringLiteral("Datendatei ist geöffnet");
+const QString success = QStringLiteral("Sie können jetzt Tavik 5.0 starten");
+const QString alreadyImported = QStringLiteral(
+    "Die Tavik 5.0 Datendatei \"%1\" ist bereits importiert und wird nicht ersetzt. Mit --force wird sie trotzdem ersetzt.");
+const QString reportNotWritten = QStringLiteral("Der Bericht \"%1\" konnte nicht geschrieben werden.");
+const QString taskSelect = QStringLiteral("Tavik 2.0 Datendatei öffnen");
+const QString taskCopy = QStringLiteral("1. Datenbank kopieren");
+const QString taskBind = QStringLiteral("2. Datenpfad ändern");
+const QString taskVat = QStringLiteral("MwSt. für Speisen und Getränke");
+const QString taskFields = QStringLiteral("3. Datenfelder zufügen");
+const QString taskImport = QStringLiteral("4. Daten importieren");
+const QString taskFinish = QStringLiteral("Abschluss");
+// The width of the window's progress track, Shape1, in twips: the import's fill is computed in it.
+constexpr double progressTrackWidth = 8595;
+
+QString engineMessage(const std::exception& error)
+{
+    const auto* engineError = dynamic_cast<const store::EngineError*>(&error);
+    return engineError ? store::germanMessage(*engineError) : QString::fromLocal8Bit(error.what());
+}
+} // namespace
+
+BatchRun::BatchRun(BatchOptions options, BatchConsole& console, SettingsReader settings, QString sharedDocumentsFolder)
+    : options_(std::move(options))
+    , console_(console)
+    , settings_(std::move(settings))
+    , sharedDocumentsFolder_(std::move(sharedDocumentsFolder))
+    , engine_(console.numberFormat())
+    , controls_(engine_)
+{
+}
+
+int BatchRun::run()
+{
+    runClock_.start();
+    if (!takeVatAnswer())
+        return stop(BadInput, wrongVat);
+    report_.paths = readDataPaths(settings_, sharedDocumentsFolder_);
+    if (options_.source && !sourceSelection::isAcceptedName(*options_.source))
+        return stop(BadInput, sourceSelection::refusalMessage(*options_.source));
+    if (!options_.force && isMarkedImported(report_.paths.Datenpfad_neu))
+        return stop(AlreadyImported, alreadyImported.arg(report_.paths.Datenpfad_neu));
+    if (makeStartupBackup(report_.paths.Datenpfad_neu))
+        report_.backup = backupPathFor(report_.paths.Datenpfad_neu);
+    if (options_.source) {
+        beginTask(taskSelect);
+        sourceSelection::accept(*options_.source, engine_, controls_, report_.paths, log_);
+        endTask(QStringLiteral("Quelle: %1").arg(report_.paths.Datenpfad_alt));
+    }
+    try {
+        if (!copyAndBind())
+            return stop(CopyFailed, copyFailed);
+        prepareTarget();
+        if (!importReservations())
+            return stop(NoReservations, report_.message);
+        finish();
+    } catch (const std::exception& error) {
+        return stop(EngineFailure, engineMessage(error));
+    }
+    console_.result(success);
+    report_.message = success;
+    const int status = report(Success);
+    console_.result(summaryTable(report_, log_, console_.numberFormat()));
+    return status;
+}
+
+bool BatchRun::takeVatAnswer()
+{
+    if (options_.vat) {
+        vatAnswer_ = *options_.vat;
+    } else if (const std::optional<QString> answer = console_.askFoodAndDrinkVat()) {
+        vatAnswer_ = *answer;
+    }
+    return !vatAnswer_.isEmpty();
+}
+
+void BatchRun::beginTask(const QString& name)
+{
+    console_.taskStarted(name);
+    report_.tasks.append(TaskRecord{name, QStringLiteral("abgebrochen"), {}, 0, 0});
+    skippedBeforeTask_ = log_.skippedOperations().size();
+    taskClock_.start();
+}
+
+void BatchRun::endTask(const QString& result)
+{
+    TaskRecord& task = currentTask();
+    task.result = result;
+    task.skipped = log_.skippedOperations().size() - skippedBeforeTask_;
+    task.seconds = taskClock_.elapsed() / 1000.0;
+    console_.taskFinished(task.seconds);
+}
+
+bool BatchRun::copyAndBind()
+{
+    beginTask(taskCopy);
+    if (!copyDataFile(report_.paths))
+        return false;
+    const qint64 size = QFileInfo(report_.paths.Datenpfad_neu).size();
+    currentTask().counts.insert(QStringLiteral("bytes"), double(size));
+    endTask(QStringLiteral("Datei kopiert (%1)").arg(console_.numberFormat().formattedDataSize(size)));
+
+    beginTask(taskBind);
+    bindTargetRecordSources(controls_, report_.paths.Datenpfad_neu);
+    endTask(QStringLiteral("Reservierungen und Verzehr der Kopie geöffnet"));
+    return true;
+}
+
+bool BatchRun::prepareTarget()
+{
+    beginTask(taskVat);
+    prepare::bindArticles(controls_, report_.paths.Datenpfad_neu);
+    const int articles = prepare::applyFoodAndDrinkVat(controls_, vatAnswer_, log_);
+    currentTask().counts = QJsonObject{{QStringLiteral("articlesGivenRate"), articles}, {QStringLiteral("rate"), vatAnswer_}};
+    endTask(QStringLiteral("%1 Artikel ohne Steuersatz erhielten \"%2\"").arg(articles).arg(vatAnswer_));
+
+    beginTask(taskFields);
+    const prepare::SchemaExtension added = prepare::extendSchema(engine_, report_.paths.Datenpfad_neu, log_);
+    currentTask().counts = QJsonObject{{QStringLiteral("Einstellungen"), added.addedToEinstellungen},
+                                {QStringLiteral("Tabelle1"), added.addedToTabelle1},
+                                {QStringLiteral("Tabelle2"), added.addedToTabelle2}};
+    endTask(QStringLiteral("%1 Felder zugefügt (Einstellungen %2, Tabelle1 %3, Tabelle2 %4)")
+                        .arg(added.total()).arg(added.addedToEinstellungen).arg(added.addedToTabelle1).arg(added.addedToTabelle2));
+    return true;
+}
+
+bool BatchRun::importReservations()
+{
+    beginTask(taskImport);
+    const import::ImportResult result = import::runImport(controls_, report_.paths.Datenpfad_neu, report_.paths.Datenpfad_alt,
+                                                          progressTrackWidth, console_, log_, console_.numberFormat());
+    currentTask().counts = QJsonObject{{QStringLiteral("reservations"), double(result.reservationsWalked)},
+                              {QStringLiteral("chargeLines"), double(result.chargeLinesWritten)}};
+    endTask(QStringLiteral("%1 Reservierungen, %2 Verzehrzeilen, Summen geschrieben")
+                .arg(result.reservationsWalked).arg(result.chargeLinesWritten));
+    if (!result.reservationsOpened)
+        report_.message = result.errorText;
+    return result.reservationsOpened;
+}
+
+bool BatchRun::finish()
+{
+    beginTask(taskFinish);
+    markImported(controls_, report_.paths.Datenpfad_neu);
+    endTask(QStringLiteral("als \"importiert\" gekennzeichnet"));
+    return true;
+}
+
+int BatchRun::stop(int status, const QString& message)
+{
+    if (console_.showsProgress())
+        console_.error(QString());
+    console_.error(message);
+    report_.message = message;
+    return report(status);
+}
+
+int BatchRun::report(int status)
+{
+    report_.exitStatus = status;
+    report_.totalSeconds = runClock_.elapsed() / 1000.0;
+    if (options_.report && !writeReportFile(*options_.report, report_, log_))
+        console_.error(reportNotWritten.arg(*options_.report));
+    return status;
+}
+
+} // namespace tavik::app

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace tavik::app {
+
+struct BatchOptions {
+    std::optional<QString> vat;     // the VAT answer, used exactly as given
+    std::optional<QString> source;  // another older data file, taken as the menu takes it
+    std::optional<QString> report;  // where the JSON report goes
+    bool force = false;             // replace a target that is already marked imported
+};
+
+struct CommandLine {
+    enum class Mode { Window, Batch, Help, Version, Invalid };
+    Mode mode = Mode::Window;
+    BatchOptions batch;
+    QString error;                  // German, for Mode::Invalid
+};
+
+// tavik-migrate | --batch [--vat TEXT] [--source PATH] [--report FILE] [--force] | --help | --version
+CommandLine parseCommandLine(const QStringList& arguments);
+QString helpText();
+
+} // namespace tavik::app

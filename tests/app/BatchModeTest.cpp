@@ -1,0 +1,222 @@
+#include "store/Connection.h"
+#include "tools/SampleHotel.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace tavik;
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+QString firstValue(const QString& path, const QString& sql)
+{
+    auto connection = store::Connection::open(path, store::OpenOptions{});
+    store::Statement select = connection->prepare(sql);
+    return select.step() ? select.text(0) : QStringLiteral("<none>");
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// Drives the real executable as a script would, on sample files whose paths it finds in its
+// settings store.
+class BatchModeTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString source_;
+    QString target_;
+
+    void writeSetting(const QString& application, const QString& path)
+    {
+        const QString folder = dir_->filePath(QStringLiteral("config/VB and VBA Program Settings"));
+        QDir().mkpath(folder);
+        QFile file(folder + QLatin1Char('/') + application + QStringLiteral(".conf"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("[Startup]\nDatenpfad=\"%1\"\n").arg(path).toUtf8());
+    }
+
+    Outcome run(const QStringList& arguments, const QString& locale = QStringLiteral("C.UTF-8"), const QByteArray& input = {})
+    {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_->filePath(QStringLiteral("config")));
+        environment.insert(QStringLiteral("LC_ALL"), locale);
+        environment.remove(QStringLiteral("DISPLAY"));
+        program.setProcessEnvironment(environment);
+        program.start(qEnvironmentVariable("TAVIK_PROGRAM"), arguments);
+        program.write(input);
+        program.closeWriteChannel();
+        program.waitForFinished(120000);
+        return {program.exitCode(), QString::fromUtf8(program.readAllStandardOutput()), QString::fromUtf8(program.readAllStandardError())};
+    }
+
+private slots:
+    void init()
+    {
+        dir_ = std::make_unique<QTemporaryDir>();
+        source_ = dir_->filePath(QStringLiteral("tavik_20.mdb"));
+        target_ = dir_->filePath(QStringLiteral("tavik_50.mdb"));
+        tools::writeOlderEditionFile(source_, tools::SampleOptions{80, 21, {}});
+        tools::writeNewerEditionFile(target_);
+        writeSetting(QStringLiteral("Tavik 2.0"), source_);
+        writeSetting(QStringLiteral("Tavik 5.0"), target_);
+    }
+
+    void migratesAndReportsWhatItDid_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("rateText");
+        QTest::newRow("German number format") << "de_DE.UTF-8" << ",";
+        QTest::newRow("C number format") << "C" << ".";
+    }
+
+    void migratesAndReportsWhatItDid()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, rateText);
+        const QByteArray sourceBytes = bytesOf(source_);
+        const QString report = dir_->filePath(QStringLiteral("bericht.json"));
+        const Outcome outcome = run({QStringLiteral("--batch"), QStringLiteral("--vat"), QStringLiteral("7"),
+                                     QStringLiteral("--report"), report}, locale);
+        QCOMPARE(outcome.exitCode, 0);
+        QVERIFY(outcome.out.startsWith(QStringLiteral("Sie können jetzt Tavik 5.0 starten\n")));
+        QVERIFY(outcome.out.contains(QStringLiteral("4. Daten importieren")));
+        QCOMPARE(outcome.err, QString());
+        QCOMPARE(bytesOf(source_), sourceBytes);
+        QCOMPARE(firstValue(target_, QStringLiteral("SELECT \"Memo13\" FROM \"Einstellungen\"")), QStringLiteral("importiert"));
+
+        const QJsonObject json = QJsonDocument::fromJson(bytesOf(report)).object();
+        QCOMPARE(json[QStringLiteral("exitStatus")].toInt(), 0);
+        QCOMPARE(json[QStringLiteral("target")].toString(), target_);
+        QCOMPARE(json[QStringLiteral("backup")].toString(), dir_->filePath(QStringLiteral("tavik_50.ba0")));
+        const QJsonArray tasks = json[QStringLiteral("tasks")].toArray();
+        const QJsonObject import = tasks.at(4).toObject();
+        QCOMPARE(import[QStringLiteral("name")].toString(), QStringLiteral("4. Daten importieren"));
+        QCOMPARE(import[QStringLiteral("counts")].toObject()[QStringLiteral("reservations")].toInt(), 80);
+        const int lines = import[QStringLiteral("counts")].toObject()[QStringLiteral("chargeLines")].toInt();
+        QCOMPARE(QString::number(lines), firstValue(target_, QStringLiteral("SELECT count(*) FROM \"Verzehr\" WHERE \"Ver10\" = 'ZR'")));
+        const QJsonObject vat = tasks.at(2).toObject()[QStringLiteral("counts")].toObject();
+        const QString rated = QStringLiteral("SELECT count(*) FROM \"Artikel\" WHERE \"Art7\" = '7'");
+        QCOMPARE(firstValue(target_, rated).toInt(), firstValue(source_, rated).toInt() + vat[QStringLiteral("articlesGivenRate")].toInt());
+        QVERIFY(vat[QStringLiteral("articlesGivenRate")].toInt() > 0);
+        // Totals are written in the user's number format wherever they have decimals.
+        const QString withDecimals = firstValue(target_, QStringLiteral("SELECT \"Re17\" FROM \"Reservierungen\" WHERE \"Re17\" GLOB '*[.,]*' LIMIT 1"));
+        QVERIFY2(withDecimals == QStringLiteral("<none>") || withDecimals.contains(rateText), qPrintable(withDecimals));
+    }
+
+    void anotherSourceIsTakenAsTheMenuTakesIt()
+    {
+        const QString chosen = dir_->filePath(QStringLiteral("Sicherung_TAVIK_20.MDB"));
+        tools::writeOlderEditionFile(chosen, tools::SampleOptions{12, 4, QStringLiteral("quiret")});
+        const Outcome outcome = run({QStringLiteral("--batch"), QStringLiteral("--vat"), QStringLiteral("19"), QStringLiteral("--source"), chosen});
+        QCOMPARE(outcome.exitCode, 0);
+        QCOMPARE(firstValue(target_, QStringLiteral("SELECT count(*) FROM \"Reservierungen\"")), QStringLiteral("12"));
+        QCOMPARE(firstValue(chosen, QStringLiteral("SELECT count(*) FROM \"Reservierungen\"")), QStringLiteral("12"));
+    }
+
+    void failuresEndWithTheirExitStatus_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("targetUnchanged");
+        const QString batch = QStringLiteral("--batch");
+        const QString vat = QStringLiteral("--vat");
+        QTest::newRow("empty VAT answer") << QStringList{batch, vat, ""} << "" << 2 << "Falscher Wert" << true;
+        QTest::newRow("no VAT answer and no terminal") << QStringList{batch} << "" << 2 << "Falscher Wert" << true;
+        QTest::newRow("a source with a wrong name") << QStringList{batch, vat, "19", "--source", "/daten/tavik_50.mdb"} << ""
+                                                    << 2 << "/daten/tavik_50.mdb   ist die falsche Datei, bitte suchen Sie  TAVIK_20.MDB" << true;
+        QTest::newRow("an unknown option") << QStringList{batch, "--schnell"} << "" << 2 << "Unbekannte Angabe: --schnell" << true;
+        QTest::newRow("source missing") << QStringList{batch, vat, "19"} << "remove source" << 1 << "Datendatei ist geöffnet" << true;
+        QTest::newRow("protected source") << QStringList{batch, vat, "19"} << "protect source" << 3
+                                          << "ist mit einem Kennwort geschützt oder ist keine Datendatei." << false;
+        QTest::newRow("already imported") << QStringList{batch, vat, "19"} << "mark target" << 5 << "ist bereits importiert" << true;
+    }
+
+    void failuresEndWithTheirExitStatus()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, damage);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QFETCH(bool, targetUnchanged);
+        if (damage == QLatin1String("remove source"))
+            QFile::remove(source_);
+        if (damage == QLatin1String("protect source"))
+            tools::writeOlderEditionFile(source_, tools::SampleOptions{5, 1, QStringLiteral("quiret")});
+        if (damage == QLatin1String("mark target")) {
+            auto connection = store::Connection::open(target_, store::OpenOptions{});
+            connection->execute(QStringLiteral("INSERT INTO \"Einstellungen\" (\"memo13\") VALUES ('importiert')"));
+        }
+        const QByteArray targetBytes = bytesOf(target_);
+        const Outcome outcome = run(arguments);
+        QCOMPARE(outcome.exitCode, exitCode);
+        QVERIFY2(outcome.err.contains(message), qPrintable(outcome.err));
+        QCOMPARE(outcome.out, QString());
+        if (targetUnchanged) {
+            QCOMPARE(bytesOf(target_), targetBytes);
+            QVERIFY(damage == QLatin1String("remove source") || !QFile::exists(dir_->filePath(QStringLiteral("tavik_50.ba0"))));
+        }
+    }
+
+    void forceReplacesAnImportedTarget()
+    {
+        QCOMPARE(run({QStringLiteral("--batch"), QStringLiteral("--vat"), QStringLiteral("19")}).exitCode, 0);
+        QCOMPARE(run({QStringLiteral("--batch"), QStringLiteral("--vat"), QStringLiteral("19")}).exitCode, 5);
+        const Outcome forced = run({QStringLiteral("--batch"), QStringLiteral("--vat"), QStringLiteral("19"), QStringLiteral("--force")});
+        QCOMPARE(forced.exitCode, 0);
+        // The replaced target, marked by the first run, is what the start-up backup now holds.
+        QCOMPARE(firstValue(dir_->filePath(QStringLiteral("tavik_50.ba0")), QStringLiteral("SELECT \"Memo13\" FROM \"Einstellungen\"")),
+                 QStringLiteral("importiert"));
+    }
+
+    void theQuestionIsAskedOnATerminal()
+    {
+        // script(1) gives the program a terminal as stdin; Enter takes the default.
+        QProcess terminal;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_->filePath(QStringLiteral("config")));
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        terminal.setProcessEnvironment(environment);
+        const QString command = QStringLiteral("'%1' --batch").arg(qEnvironmentVariable("TAVIK_PROGRAM"));
+        terminal.start(QStringLiteral("script"), {QStringLiteral("-qec"), command, QStringLiteral("/dev/null")});
+        QVERIFY(terminal.waitForStarted());
+        QByteArray shown;
+        QTRY_VERIFY_WITH_TIMEOUT((shown += terminal.readAllStandardOutput()).contains("[19]"), 20000);
+        terminal.write("\n");
+        QVERIFY(terminal.waitForFinished(60000));
+        QCOMPARE(terminal.exitCode(), 0);
+        QVERIFY(firstValue(target_, QStringLiteral("SELECT count(*) FROM \"Artikel\" WHERE \"Art7\" IS NULL OR \"Art7\" = ''")) == QStringLiteral("0"));
+    }
+
+    void helpAndVersion()
+    {
+        const Outcome help = run({QStringLiteral("--help")});
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY(help.out.contains(QStringLiteral("Rückgabewerte:")));
+        const Outcome version = run({QStringLiteral("--version")});
+        QCOMPARE(version.exitCode, 0);
+        QVERIFY(version.out.startsWith(QStringLiteral("tavik-migrate ")));
+    }
+};
+
+QTEST_GUILESS_MAIN(BatchModeTest)
+#include "BatchModeTest.moc"
