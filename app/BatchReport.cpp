@@ -45,6 +45,8 @@ QString summaryTable(const BatchReport& report, const store::RunLog& log, const 
     lines << QStringLiteral("Gesamtzeit: %1").arg(seconds(report.totalSeconds, numberFormat));
     if (!report.backup.isEmpty())
         lines << QStringLiteral("Sicherung: %1").arg(report.backup);
+    if (!report.keptBackup.isEmpty())
+        lines << QStringLiteral("Frühere Sicherung aufbewahrt: %1").arg(report.keptBackup);
 
     const auto& skipped = log.skippedOperations();
     if (!skipped.isEmpty()) {
@@ -72,6 +74,7 @@ QJsonObject reportJson(const BatchReport& report, const store::RunLog& log)
     return QJsonObject{{QStringLiteral("source"), report.paths.Datenpfad_alt},
                        {QStringLiteral("target"), report.paths.Datenpfad_neu},
                        {QStringLiteral("backup"), report.backup.isEmpty() ? QJsonValue() : QJsonValue(report.backup)},
+                       {QStringLiteral("keptBackup"), report.keptBackup.isEmpty() ? QJsonValue() : QJsonValue(report.keptBackup)},
                        {QStringLiteral("tasks"), tasks},
                        {QStringLiteral("skipped"), skipped},
                        {QStringLiteral("totalSeconds"), report.totalSeconds},

@@ -23,6 +23,7 @@ struct TaskRecord {
 struct BatchReport {
     DataPaths paths;
     QString backup;               // the start-up backup made, empty when none
+    QString keptBackup;           // an earlier backup kept under a dated name, empty when none
     QList<TaskRecord> tasks;
     double totalSeconds = 0;
     int exitStatus = 0;

@@ -54,8 +54,9 @@ int BatchRun::run()
         return stop(BadInput, sourceSelection::refusalMessage(*options_.source));
     if (!options_.force && isMarkedImported(report_.paths.Datenpfad_neu))
         return stop(AlreadyImported, alreadyImported.arg(report_.paths.Datenpfad_neu));
-    if (makeStartupBackup(report_.paths.Datenpfad_neu))
-        report_.backup = backupPathFor(report_.paths.Datenpfad_neu);
+    const StartupBackup backup = makeStartupBackup(report_.paths.Datenpfad_neu, QDateTime::currentDateTime());
+    report_.backup = backup.backup;
+    report_.keptBackup = backup.keptEarlierBackup;
     if (options_.source) {
         beginTask(taskSelect);
         sourceSelection::accept(*options_.source, engine_, controls_, report_.paths, log_);

@@ -67,7 +67,7 @@ void MainWindow::Form_Load()
 {
     centreOnScreen();
     paths_ = readDataPaths(setup_.settings, setup_.sharedDocumentsFolder);
-    makeStartupBackup(paths_.Datenpfad_neu);
+    noteBackups(makeStartupBackup(paths_.Datenpfad_neu, QDateTime::currentDateTime()), log_);
     form_->Label6->setText(paths_.Datenpfad_neu);
     form_->Label7->setText(paths_.Datenpfad_alt);
 }
@@ -191,6 +191,8 @@ void MainWindow::Command2_Click()
     WindowImportProgress progress(*form_);
     const import::ImportResult result = import::runImport(controls_, paths_.Datenpfad_neu, paths_.Datenpfad_alt,
                                                           form_->progressTrackWidth(), progress, log_, setup_.numberFormat);
+    // The window shows nothing of what was skipped; the log beside the copy keeps it.
+    log_.writeTo(logPathFor(paths_.Datenpfad_neu));
     if (result.reservationsOpened) {
         showImportFinished();
         return;

@@ -1,8 +1,12 @@
 #include "app/StartUp.h"
 
 #include "store/FileCopy.h"
+#include "store/Recovery.h"
+#include "store/RunLog.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 namespace tavik::app {
@@ -52,10 +56,67 @@ QString backupPathFor(const QString& Datenpfad_neu)
     return Datenpfad_neu.left(Datenpfad_neu.size() - 3) + QStringLiteral("ba0");
 }
 
-bool makeStartupBackup(const QString& Datenpfad_neu)
+QString keptBackupPathFor(const QString& Datenpfad_neu, const QDateTime& when)
 {
+    const QString stem = Datenpfad_neu.left(Datenpfad_neu.size() - 3);
+    return stem + when.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) + QStringLiteral(".ba0");
+}
+
+namespace {
+
+bool sameContent(const QString& first, const QString& second)
+{
+    QFile a(first);
+    QFile b(second);
+    if (a.size() != b.size() || !a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly))
+        return false;
+    constexpr qint64 chunk = 1 << 20;
+    while (!a.atEnd()) {
+        if (a.read(chunk) != b.read(chunk))
+            return false;
+    }
+    return true;
+}
+
+// Renames the earlier backup out of the way; a second one in the same second gets a number.
+QString keepEarlierBackup(const QString& backup, const QString& Datenpfad_neu, const QDateTime& now)
+{
+    QString kept = keptBackupPathFor(Datenpfad_neu, now);
+    for (int number = 2; QFileInfo::exists(kept); ++number)
+        kept = keptBackupPathFor(Datenpfad_neu, now).chopped(4) + QStringLiteral("-%1.ba0").arg(number);
+    return QFile::rename(backup, kept) ? kept : QString();
+}
+
+} // namespace
+
+QString logPathFor(const QString& Datenpfad_neu)
+{
+    return QDir::toNativeSeparators(QFileInfo(Datenpfad_neu).absolutePath() + QStringLiteral("/tavik-migrate.log"));
+}
+
+void noteBackups(const StartupBackup& backup, store::RunLog& log)
+{
+    if (!backup.keptEarlierBackup.isEmpty())
+        log.note(QStringLiteral("Frühere Sicherung aufbewahrt: %1").arg(backup.keptEarlierBackup));
+    if (backup.made())
+        log.note(QStringLiteral("Sicherung der Tavik 5.0 Datendatei: %1").arg(backup.backup));
+}
+
+StartupBackup makeStartupBackup(const QString& Datenpfad_neu, const QDateTime& now)
+{
+    StartupBackup result;
     const QString backup = backupPathFor(Datenpfad_neu);
-    return !backup.isEmpty() && store::fileCopy(Datenpfad_neu, backup, true);
+    if (backup.isEmpty() || !QFileInfo(Datenpfad_neu).isFile())
+        return result;
+    store::recoverInterruptedWrite(Datenpfad_neu);
+    if (QFileInfo::exists(backup) && !sameContent(backup, Datenpfad_neu)) {
+        result.keptEarlierBackup = keepEarlierBackup(backup, Datenpfad_neu, now);
+        if (result.keptEarlierBackup.isEmpty())
+            return result; // the earlier backup could not be kept, so it is not replaced either
+    }
+    if (store::fileCopy(Datenpfad_neu, backup, true))
+        result.backup = backup;
+    return result;
 }
 
 } // namespace tavik::app

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 #include <functional>
+
+namespace tavik::store {
+class RunLog;
+}
 
 namespace tavik::app {
 
@@ -32,7 +37,24 @@ QString defaultTargetPath(const QString& sharedDocumentsFolder);
 // The start-up backup of the target: its path without the last three characters, then "ba0";
 // empty for a path shorter than three characters.
 QString backupPathFor(const QString& Datenpfad_neu);
-// Copies the target over its backup; false (and nothing said) when there is no target yet.
-bool makeStartupBackup(const QString& Datenpfad_neu);
+// What the start-up backup did; all empty when there was no target to back up.
+struct StartupBackup {
+    QString backup;             // the ".ba0" now holding the target
+    QString keptEarlierBackup;  // where an earlier, different ".ba0" was kept
+    bool made() const { return !backup.isEmpty(); }
+};
+
+// Copies the target over its backup. An earlier backup that differs from the target is first
+// kept under a dated name beside it: a second start after a finished migration would otherwise
+// overwrite the only copy of the newer edition's earlier data. A target left with a hot journal
+// by a run that was cut off is first rolled back, so it is backed up and replaced consistently.
+// Nothing is said when there is no target yet or anything fails.
+StartupBackup makeStartupBackup(const QString& Datenpfad_neu, const QDateTime& now);
+// The run's log file, beside the target.
+QString logPathFor(const QString& Datenpfad_neu);
+// Names the backups made in the log.
+void noteBackups(const StartupBackup& backup, store::RunLog& log);
+// The dated name an earlier backup is kept under.
+QString keptBackupPathFor(const QString& Datenpfad_neu, const QDateTime& when);
 
 } // namespace tavik::app

@@ -1,5 +1,6 @@
 #include "store/RunLog.h"
 
+#include <QSaveFile>
 #include <QStringList>
 
 namespace tavik::store {
@@ -17,6 +18,19 @@ int RunLog::skippedCount(const QString& task) const
     for (const SkippedOperation& operation : skipped_)
         count += operation.task == task ? 1 : 0;
     return count;
+}
+
+bool RunLog::writeTo(const QString& path) const
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    QStringList lines = notes_;
+    lines << QStringLiteral("Übersprungene Vorgänge: %1").arg(skipped_.size());
+    for (const SkippedOperation& operation : skipped_)
+        lines << describe(operation);
+    file.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+    return file.commit();
 }
 
 QString RunLog::describe(const SkippedOperation& operation)

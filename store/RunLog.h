@@ -3,6 +3,7 @@
 #include "store/EngineError.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <optional>
@@ -28,12 +29,18 @@ public:
     void skipped(const QString& task, const EngineError& error, const QString& value = {});
 
     const QVector<SkippedOperation>& skippedOperations() const { return skipped_; }
+    // Things done that a user should be able to find later, such as a backup made.
+    void note(const QString& text) { notes_.append(text); }
+    const QStringList& notes() const { return notes_; }
     int skippedCount(const QString& task) const;
+    // The notes, then one line per skipped operation; written beside its destination and renamed.
+    bool writeTo(const QString& path) const;
     // One line per operation, for the log file and the terminal.
     static QString describe(const SkippedOperation& operation);
 
 private:
     QVector<SkippedOperation> skipped_;
+    QStringList notes_;
 };
 
 } // namespace tavik::store

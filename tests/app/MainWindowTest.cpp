@@ -159,6 +159,8 @@ void MainWindowTest::chainRunsEveryTaskAndOkMarksTheTarget()
     QCOMPARE(dialogs_.messages.last().title, QStringLiteral("Tavik 5.0 - Datenimport"));
     QCOMPARE(firstValue(target, QStringLiteral("SELECT \"Memo13\" FROM \"Einstellungen\" ORDER BY rowid")), QStringLiteral("importiert"));
     QCOMPARE(bytesOf(source), sourceBytes);
+    const QString log = QString::fromUtf8(bytesOf(dir_.filePath(QStringLiteral("tavik-migrate.log"))));
+    QVERIFY2(log.contains(QStringLiteral("Sicherung der Tavik 5.0 Datendatei: ") + dir_.filePath(QStringLiteral("k_tavik_50.ba0"))), qPrintable(log));
 }
 
 void MainWindowTest::stepThreeRunsWhileTheQuestionIsOpen()

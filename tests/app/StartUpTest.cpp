@@ -3,6 +3,7 @@
 #include "store/Connection.h"
 #include "store/DataControls.h"
 #include "store/Engine.h"
+#include "store/Transaction.h"
 #include "tools/SampleHotel.h"
 
 #include <QDir>
@@ -56,6 +57,8 @@ private slots:
     void pathsComeFromTheSettingsOrTheirDefaults_data();
     void pathsComeFromTheSettingsOrTheirDefaults();
     void backupKeepsTheTargetAsItWas();
+    void aTargetLeftByACrashIsRolledBackBeforeItsBackup_data();
+    void aTargetLeftByACrashIsRolledBackBeforeItsBackup();
     void noBackupWithoutATargetOrForAShortPath_data();
     void noBackupWithoutATargetOrForAShortPath();
     void taskOneReplacesTheTarget();
@@ -106,10 +109,73 @@ void StartUpTest::backupKeepsTheTargetAsItWas()
     const QString target = dir_.filePath(QStringLiteral("tavik_50.mdb"));
     writeFile(target, "die Daten von Tavik 5.0");
     writeFile(dir_.filePath(QStringLiteral("tavik_50.ba0")), "eine alte Sicherung");
+    const QDateTime now(QDate(2026, 12, 9), QTime(8, 30, 5));
     QCOMPARE(app::backupPathFor(target), dir_.filePath(QStringLiteral("tavik_50.ba0")));
-    QVERIFY(app::makeStartupBackup(target));
+    const app::StartupBackup first = app::makeStartupBackup(target, now);
+    QCOMPARE(first.backup, dir_.filePath(QStringLiteral("tavik_50.ba0")));
     QCOMPARE(bytesOf(dir_.filePath(QStringLiteral("tavik_50.ba0"))), QByteArray("die Daten von Tavik 5.0"));
     QCOMPARE(bytesOf(target), QByteArray("die Daten von Tavik 5.0"));
+    // The earlier backup differed: it is kept under a dated name, not lost.
+    QCOMPARE(first.keptEarlierBackup, dir_.filePath(QStringLiteral("tavik_50.2026-12-09_08-30-05.ba0")));
+    QCOMPARE(bytesOf(first.keptEarlierBackup), QByteArray("eine alte Sicherung"));
+
+    // A backup equal to the target is simply replaced; a second difference in the same second gets a number.
+    QVERIFY(app::makeStartupBackup(target, now).keptEarlierBackup.isEmpty());
+    writeFile(target, "neuere Daten");
+    QCOMPARE(app::makeStartupBackup(target, now).keptEarlierBackup, dir_.filePath(QStringLiteral("tavik_50.2026-12-09_08-30-05-2.ba0")));
+    QCOMPARE(bytesOf(dir_.filePath(QStringLiteral("tavik_50.ba0"))), QByteArray("neuere Daten"));
+}
+
+void StartUpTest::aTargetLeftByACrashIsRolledBackBeforeItsBackup_data()
+{
+    QTest::addColumn<bool>("pagesReachedTheFile");
+    QTest::newRow("crash after pages reached the file") << true;
+    QTest::newRow("crash before the journal was synced") << false;
+}
+
+void StartUpTest::aTargetLeftByACrashIsRolledBackBeforeItsBackup()
+{
+    QFETCH(bool, pagesReachedTheFile);
+    QTemporaryDir folder;
+    const QString live = folder.filePath(QStringLiteral("live.mdb"));
+    makePreparedTarget(live);
+    {
+        auto connection = store::Connection::open(live, store::OpenOptions{});
+        store::Transaction transaction(*connection);
+        for (int i = 0; i < 5000; ++i)
+            tools::insertRecord(*connection, QStringLiteral("Tabelle1"), {{QStringLiteral("Erw1"), QString(40, QLatin1Char('x'))}});
+        transaction.commit();
+    }
+    auto writer = store::Connection::open(live, store::OpenOptions{});
+    // A tiny cache makes SQLite write changed pages into the file before the commit.
+    writer->execute(pagesReachedTheFile ? QStringLiteral("PRAGMA cache_size = 1") : QStringLiteral("PRAGMA cache_size = 2000"));
+    writer->execute(QStringLiteral("BEGIN"));
+    writer->execute(QStringLiteral("UPDATE \"Einstellungen\" SET \"Hotelname\" = 'halb geschrieben'"));
+    writer->execute(QStringLiteral("UPDATE \"Tabelle1\" SET \"Erw2\" = 'halb'"));
+    // The file and its journal as a crash would leave them: nobody holds them any more.
+    const QString target = folder.filePath(QStringLiteral("tavik_50.mdb"));
+    QVERIFY(QFile::copy(live, target));
+    QVERIFY(QFile::copy(live + QStringLiteral("-journal"), target + QStringLiteral("-journal")));
+    const QString withoutJournal = folder.filePath(QStringLiteral("ohne_journal.mdb"));
+    QVERIFY(QFile::copy(live, withoutJournal));
+    writer->execute(QStringLiteral("ROLLBACK"));
+    {
+        auto raw = store::Connection::open(withoutJournal, store::OpenOptions{});
+        store::Statement half = raw->prepare(QStringLiteral("SELECT count(*) > 0 FROM \"Tabelle1\" WHERE \"Erw2\" IS NOT NULL"));
+        QVERIFY(half.step());
+        QCOMPARE(half.integer(0) == 1, pagesReachedTheFile);
+    }
+
+    const app::StartupBackup backup = app::makeStartupBackup(target, QDateTime::currentDateTime());
+    QVERIFY(backup.made());
+    QVERIFY(!QFile::exists(target + QStringLiteral("-journal")));
+    auto check = store::Connection::open(backup.backup, store::OpenOptions{});
+    store::Statement name = check->prepare(QStringLiteral("SELECT \"Hotelname\" FROM \"Einstellungen\""));
+    QVERIFY(name.step());
+    QCOMPARE(name.text(0), QStringLiteral("Hotel Post"));
+    store::Statement half = check->prepare(QStringLiteral("SELECT count(*) FROM \"Tabelle1\" WHERE \"Erw2\" IS NOT NULL"));
+    QVERIFY(half.step());
+    QCOMPARE(half.integer(0), 0);
 }
 
 void StartUpTest::noBackupWithoutATargetOrForAShortPath_data()
@@ -128,7 +194,7 @@ void StartUpTest::noBackupWithoutATargetOrForAShortPath()
     QDir::setCurrent(folder.path());
     if (target == QLatin1String("ab"))
         writeFile(target, "kurz");
-    QVERIFY(!app::makeStartupBackup(target));
+    QVERIFY(!app::makeStartupBackup(target, QDateTime::currentDateTime()).made());
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), target == QLatin1String("ab") ? 1 : 0);
     QDir::setCurrent(before);
 }
