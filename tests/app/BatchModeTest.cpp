@@ -8,7 +8,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "AppTestFiles.h"
+
 using namespace tavik;
+using testfiles::bytesOf;
+using testfiles::firstValue;
 
 namespace {
 
@@ -17,19 +21,6 @@ struct Outcome {
     QString out;
     QString err;
 };
-
-QString firstValue(const QString& path, const QString& sql)
-{
-    auto connection = store::Connection::open(path, store::OpenOptions{});
-    store::Statement select = connection->prepare(sql);
-    return select.step() ? select.text(0) : QStringLiteral("<none>");
-}
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 

@@ -6,7 +6,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "AppTestFiles.h"
+
 using namespace tavik;
+using testfiles::memo13Of;
 
 namespace {
 
@@ -16,13 +19,6 @@ constexpr int formHeight = 8805 / 15;
 // The middle of "Start", where "OK" later stands too, in the form's pixels.
 constexpr int buttonX = (3720 + 2175 / 2) / 15;
 constexpr int buttonY = (7440 + 495 / 2) / 15;
-
-QString memo13Of(const QString& path)
-{
-    auto connection = store::Connection::open(path, store::OpenOptions{});
-    store::Statement select = connection->prepare(QStringLiteral("SELECT \"Memo13\" FROM \"Einstellungen\" ORDER BY rowid LIMIT 1"));
-    return select.step() ? select.text(0) : QStringLiteral("<none>");
-}
 
 void writeSetting(const QString& configHome, const QString& application, const QString& path)
 {

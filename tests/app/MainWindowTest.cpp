@@ -10,22 +10,13 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "AppTestFiles.h"
+
 using namespace tavik;
+using testfiles::bytesOf;
+using testfiles::firstValue;
 
 namespace {
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString firstValue(const QString& path, const QString& sql)
-{
-    auto connection = store::Connection::open(path, store::OpenOptions{});
-    store::Statement select = connection->prepare(sql);
-    return select.step() ? select.text(0) : QStringLiteral("<none>");
-}
 
 int visibleDoneMarks(app::MainWindow& window)
 {

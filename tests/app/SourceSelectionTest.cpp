@@ -10,16 +10,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "AppTestFiles.h"
+
 using namespace tavik;
+using testfiles::bytesOf;
 namespace selection = app::sourceSelection;
 
 namespace {
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Every record of the tables a migration reads, as text, to compare a file before and after.
 QStringList contentOf(const QString& path, const QString& password = {})

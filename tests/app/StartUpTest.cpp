@@ -10,22 +10,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "AppTestFiles.h"
+
 using namespace tavik;
+using testfiles::bytesOf;
+using testfiles::writeFile;
+using testfiles::memo13Of;
 
 namespace {
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
 
 // A target as task 3 leaves it: the settings table with Memo13 and one settings record.
 void makePreparedTarget(const QString& path, bool withSettingsRecord = true)
@@ -36,13 +28,6 @@ void makePreparedTarget(const QString& path, bool withSettingsRecord = true)
     tools::createNewerEditionTables(*connection);
     if (withSettingsRecord)
         tools::insertRecord(*connection, QStringLiteral("Einstellungen"), {{QStringLiteral("Hotelname"), QStringLiteral("Hotel Post")}});
-}
-
-QString memo13Of(const QString& path)
-{
-    auto connection = store::Connection::open(path, store::OpenOptions{});
-    store::Statement select = connection->prepare(QStringLiteral("SELECT \"Memo13\" FROM \"Einstellungen\" ORDER BY rowid LIMIT 1"));
-    return select.step() ? select.text(0) : QStringLiteral("<none>");
 }
 
 } // namespace

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "store/Connection.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+// Reading back the files a test's run left, for the app tests.
+namespace testfiles {
+
+inline QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(content);
+}
+
+// The first column of the first row a query gives, "<none>" when it gives none.
+inline QString firstValue(const QString& path, const QString& sql)
+{
+    auto connection = tavik::store::Connection::open(path, tavik::store::OpenOptions{});
+    tavik::store::Statement select = connection->prepare(sql);
+    return select.step() ? select.text(0) : QStringLiteral("<none>");
+}
+
+inline QString memo13Of(const QString& path)
+{
+    return firstValue(path, QStringLiteral("SELECT \"Memo13\" FROM \"Einstellungen\" ORDER BY rowid LIMIT 1"));
+}
+
+} // namespace testfiles
