@@ -26,6 +26,11 @@ QString BoundField::text() const
     return source_.text(index());
 }
 
+bool BoundField::isEmpty() const
+{
+    return source_.isEmptyText(index());
+}
+
 void BoundField::setText(const QString& text)
 {
     const int at = index();

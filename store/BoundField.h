@@ -18,6 +18,8 @@ public:
 
     // The empty text when there is no current record or the file lacks the field.
     QString text() const;
+    // text().isEmpty(), without making the text: walks ask it of every price line.
+    bool isEmpty() const;
     // Throws the engine's error when the field cannot take the text; the empty text clears it.
     void setText(const QString& text);
 

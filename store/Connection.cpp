@@ -48,6 +48,8 @@ void Connection::openHandle()
         throw EngineError(EngineError::Kind::CannotOpen, context(QStringLiteral("open")),
                           QStringLiteral("no such file"), SQLITE_CANTOPEN, SQLITE_CANTOPEN);
     int flags = options_.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    // Each connection is used on one thread only, so SQLite's per-call locking is pure cost.
+    flags |= SQLITE_OPEN_NOMUTEX;
     if (options_.create && !options_.readOnly)
         flags |= SQLITE_OPEN_CREATE;
     sqlite3* raw = nullptr;
@@ -58,9 +60,49 @@ void Connection::openHandle()
         fail(code, QStringLiteral("open"));
     sqlite3_extended_result_codes(raw, 1);
     sqlite3_busy_timeout(raw, busyTimeoutMs);
+    watchChanges();
     applyKeyAndVerify();
     if (options_.exclusive)
         takeExclusiveLock();
+}
+
+void Connection::watchChanges()
+{
+    ++epoch_;
+    sqlite3_update_hook(db_.get(), &Connection::onRowChange, this);
+    sqlite3_commit_hook(db_.get(), &Connection::onCommit, this);
+    sqlite3_rollback_hook(db_.get(), &Connection::onRollback, this);
+}
+
+void Connection::onRowChange(void* self, int, const char*, const char* table, qint64)
+{
+    // A table of that name in an attached file counts too: one change too many only costs a read.
+    for (TableChanges& watched : static_cast<Connection*>(self)->tableChanges_) {
+        if (sqlite3_stricmp(watched.table.constData(), table) == 0)
+            ++watched.rows;
+    }
+}
+
+int Connection::onCommit(void* self)
+{
+    ++static_cast<Connection*>(self)->epoch_;
+    return 0; // the commit goes ahead
+}
+
+void Connection::onRollback(void* self)
+{
+    ++static_cast<Connection*>(self)->epoch_;
+}
+
+const quint64& Connection::rowChangesOf(const QString& table)
+{
+    const QByteArray name = table.toUtf8();
+    for (const TableChanges& watched : tableChanges_) {
+        if (sqlite3_stricmp(watched.table.constData(), name.constData()) == 0)
+            return watched.rows;
+    }
+    tableChanges_.push_back(TableChanges { name, 0 });
+    return tableChanges_.back().rows;
 }
 
 void Connection::applyKeyAndVerify()
@@ -131,6 +173,7 @@ Statement& Connection::cached(const QString& sql, ErrorContext ctx)
 
 void Connection::execute(const QString& sql, ErrorContext ctx)
 {
+    ++epoch_;
     Statement statement = prepare(sql, std::move(ctx));
     statement.run();
 }

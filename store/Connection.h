@@ -3,8 +3,10 @@
 #include "store/EngineError.h"
 #include "store/Statement.h"
 
+#include <QByteArray>
 #include <QString>
 
+#include <deque>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -45,6 +47,14 @@ public:
     void execute(const QString& sql, ErrorContext context = {});
 
     qint64 lastInsertRowId() const;
+
+    // How many rows of the table were inserted, changed or deleted through this connection, as
+    // SQLite reports them; the reference stays valid as long as the connection. Record sources
+    // compare it to tell whether records they have read ahead may have changed since.
+    const quint64& rowChangesOf(const QString& table);
+    // Grows at every commit, rollback and reopening, and with every statement run by execute():
+    // among those are savepoints, and ROLLBACK TO takes changes back without reporting any row.
+    quint64 epoch() const { return epoch_; }
     bool inTransaction() const;
     ErrorContext context(QString operation = {}) const;
     sqlite3* handle() const;
@@ -63,12 +73,23 @@ private:
     void takeExclusiveLock();
     void exportTo(const QString& target, const QString& password);
     [[noreturn]] void fail(int code, const QString& operation) const;
+    void watchChanges();
+    static void onRowChange(void* self, int operation, const char* database, const char* table, qint64 rowid);
+    static int onCommit(void* self);
+    static void onRollback(void* self);
+
+    struct TableChanges {
+        QByteArray table;
+        quint64 rows = 0;
+    };
 
     struct Closer {
         void operator()(sqlite3* db) const;
     };
     QString path_;
     OpenOptions options_;
+    std::deque<TableChanges> tableChanges_; // a deque, so references to its counts stay valid
+    quint64 epoch_ = 0;
     std::unique_ptr<sqlite3, Closer> db_;
     // Declared after db_ so the statements are finalized before the handle closes.
     std::unordered_map<QString, std::unique_ptr<Statement>> statements_;

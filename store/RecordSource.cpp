@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace tavik::store {
 
 namespace {
@@ -37,6 +39,126 @@ bool isWholeNumber(const QVariant& value)
 
 } // namespace
 
+void KeyRuns::append(qint64 key)
+{
+    if (!runs_.empty() && runs_.back().firstKey + qint64(runs_.back().count) == key)
+        ++runs_.back().count;
+    else
+        runs_.push_back(Run { key, size_, 1 });
+    ++size_;
+}
+
+void KeyRuns::clear()
+{
+    runs_.clear();
+    size_ = 0;
+    lastRun_ = 0;
+}
+
+qint64 KeyRuns::at(std::size_t position) const
+{
+    auto holds = [position](const Run& run) {
+        return position >= run.firstPosition && position - run.firstPosition < run.count;
+    };
+    for (std::size_t run = lastRun_; run < runs_.size() && run <= lastRun_ + 1; ++run) {
+        if (holds(runs_[run])) {
+            lastRun_ = run;
+            return runs_[run].firstKey + qint64(position - runs_[run].firstPosition);
+        }
+    }
+    const auto after = std::upper_bound(runs_.begin(), runs_.end(), position,
+                                        [](std::size_t wanted, const Run& run) { return wanted < run.firstPosition; });
+    lastRun_ = std::size_t(after - runs_.begin()) - 1;
+    const Run& run = runs_[lastRun_];
+    return run.firstKey + qint64(position - run.firstPosition);
+}
+
+namespace {
+// Enough to make the statement's own cost small beside the records', few enough that a walk's
+// first move and a source that stands on one record read little more than they need.
+constexpr std::size_t recordsReadAhead = 32;
+} // namespace
+
+bool RecordsAhead::take(std::size_t position, const Connection& connection, quint64 tableChanges, std::vector<ColumnValue>& row)
+{
+    if (count_ == 0)
+        return false;
+    if (position != next_ || position - first_ >= count_ || epoch_ != connection.epoch() || changes_ != tableChanges) {
+        if (next_ - first_ < count_)
+            nextReadSize_ = 1;
+        count_ = 0;
+        return false;
+    }
+    const std::size_t at = position - first_;
+    if (++next_ - first_ == count_)
+        nextReadSize_ = std::min(2 * nextReadSize_, recordsReadAhead);
+    if (found_[at]) {
+        row.swap(rows_[at]);
+    } else {
+        for (ColumnValue& value : row)
+            value.setNull();
+    }
+    return true;
+}
+
+void RecordsAhead::read(Statement& select, const KeyRuns& keys, std::size_t position, std::size_t fieldCount,
+                        const Connection& connection, quint64 tableChanges)
+{
+    count_ = 0;
+    // Outside a transaction another program may change the file between two moves; inside one,
+    // the lock taken by the first read keeps the records as read until the commit.
+    const std::size_t readSize = connection.inTransaction() ? nextReadSize_ : 1;
+    std::size_t last = position;
+    while (last + 1 < keys.size() && last + 1 - position < readSize && keys.at(last + 1) > keys.at(last))
+        ++last;
+    const std::size_t wanted = last - position + 1;
+    if (rows_.size() < wanted) {
+        rows_.resize(wanted);
+        found_.resize(wanted);
+    }
+    std::fill(found_.begin(), found_.end(), 0);
+    select.bind(1, keys.at(position));
+    select.bind(2, keys.at(last));
+    std::size_t at = position;
+    try {
+        while (at <= last && select.step()) {
+            const qint64 key = select.integer(0);
+            while (at <= last && keys.at(at) < key)
+                ++at; // deleted since the dynaset was built
+            if (at > last || keys.at(at) != key)
+                continue; // added by someone else since: not in the dynaset
+            std::vector<ColumnValue>& row = rows_[at - position];
+            row.resize(fieldCount);
+            for (std::size_t field = 0; field < fieldCount; ++field)
+                select.readInto(static_cast<int>(field) + 1, row[field]);
+            found_[at - position] = 1;
+            ++at;
+        }
+        at = last + 1;
+    } catch (const EngineError&) {
+        if (at == position)
+            throw;
+    }
+    select.reset();
+    first_ = position;
+    count_ = at - position;
+    next_ = position;
+    changes_ = tableChanges;
+    epoch_ = connection.epoch();
+}
+
+void RecordsAhead::ownStore(quint64 changesBefore, quint64 changesAfter)
+{
+    if (count_ == 0)
+        return;
+    if (changesBefore == changes_ && changesAfter == changesBefore + 1) {
+        changes_ = changesAfter;
+        return;
+    }
+    nextReadSize_ = 1;
+    count_ = 0;
+}
+
 RecordSource::RecordSource(Engine& engine, QString name, QString table, QString connect)
     : engine_(engine)
     , name_(std::move(name))
@@ -68,20 +190,27 @@ Connection& RecordSource::connection() const
 
 void RecordSource::close()
 {
-    statements_.clear();
+    readAhead_.reset();
+    ahead_.drop();
+    tableChanges_ = nullptr;
+    inserts_.clear();
+    updates_.clear();
     connection_.reset();
     schema_ = TableSchema();
     keys_.clear();
     row_.clear();
+    rowBeforeAdd_.clear();
     position_ = 0;
     adding_ = false;
     discardPending();
+    pending_.clear();
+    dirty_.clear();
     ++generation_;
 }
 
 void RecordSource::refresh()
 {
-    if (connection_ && dirtyCount_ > 0)
+    if (connection_ && !pendingFields_.empty())
         storePending();
     close();
     OpenOptions options;
@@ -93,16 +222,17 @@ void RecordSource::refresh()
         columns << quoteIdentifier(field.name);
     Statement keys = connection->prepare(
         QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(quoteIdentifier(schema.table())), context("refresh"));
-    std::vector<qint64> loaded;
+    KeyRuns loaded;
     while (keys.step())
-        loaded.push_back(keys.integer(0));
+        loaded.append(keys.integer(0));
 
     connection_ = std::move(connection);
+    tableChanges_ = &connection_->rowChangesOf(schema.table());
     schema_ = std::move(schema);
     columnList_ = columns.join(QLatin1Char(','));
     keys_ = std::move(loaded);
-    pending_.assign(schema_.fields().size(), QVariant());
-    dirty_.fill('\0', schema_.fields().size());
+    pending_.assign(schema_.fields().size(), ColumnValue());
+    dirty_.assign(schema_.fields().size(), '\0');
     loadCurrent();
 }
 
@@ -127,7 +257,7 @@ std::optional<qint64> RecordSource::currentKey() const
 {
     if (!connection_ || adding_ || position_ >= keys_.size())
         return std::nullopt;
-    return keys_[position_];
+    return keys_.at(position_);
 }
 
 void RecordSource::requireCurrent(const char* operation) const
@@ -137,114 +267,149 @@ void RecordSource::requireCurrent(const char* operation) const
         throw EngineError(EngineError::Kind::NoCurrentRecord, context(operation), QStringLiteral("no current record"));
 }
 
-Statement& RecordSource::statementFor(char kind)
+Statement& RecordSource::readAheadStatement()
 {
-    QByteArray key(1, kind);
-    if (kind == 'U' || kind == 'I')
-        key += dirty_;
-    auto found = statements_.find(key);
-    if (found != statements_.end()) {
-        found->second->reset();
-        return *found->second;
+    if (!readAhead_) {
+        const QString sql = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid BETWEEN ?1 AND ?2 ORDER BY rowid")
+                                .arg(columnList_, quoteIdentifier(schema_.table()));
+        readAhead_ = std::make_unique<Statement>(connection_->prepare(sql, context("prepare")));
     }
+    return *readAhead_;
+}
+
+QString RecordSource::writeSql(bool insert) const
+{
     const QString table = quoteIdentifier(schema_.table());
     QStringList assigned;
-    for (int i = 0; i < dirty_.size(); ++i) {
-        if (dirty_[i])
-            assigned << quoteIdentifier(schema_.field(i).name);
+    QStringList placeholders;
+    for (const int field : pendingFields_) {
+        assigned << quoteIdentifier(schema_.field(field).name);
+        placeholders << QStringLiteral("?%1").arg(placeholders.size() + 1);
     }
-    QString sql;
-    if (kind == 'S') {
-        sql = QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?1").arg(columnList_, table);
-    } else if (kind == 'U') {
+    if (!insert) {
         for (int i = 0; i < assigned.size(); ++i)
-            assigned[i] += QStringLiteral(" = ?%1").arg(i + 1);
-        sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?%3").arg(table, assigned.join(QLatin1Char(','))).arg(assigned.size() + 1);
-    } else if (assigned.isEmpty()) {
-        sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);
-    } else {
-        QStringList placeholders;
-        for (int i = 0; i < assigned.size(); ++i)
-            placeholders << QStringLiteral("?%1").arg(i + 1);
-        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, assigned.join(QLatin1Char(',')), placeholders.join(QLatin1Char(',')));
+            assigned[i] += QStringLiteral(" = ") + placeholders[i];
+        return QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?%3").arg(table, assigned.join(QLatin1Char(','))).arg(assigned.size() + 1);
     }
-    auto statement = std::make_unique<Statement>(connection_->prepare(sql, context("prepare")));
-    return *statements_.emplace(key, std::move(statement)).first->second;
+    if (assigned.isEmpty())
+        return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, assigned.join(QLatin1Char(',')), placeholders.join(QLatin1Char(',')));
+}
+
+// Looked up by the pattern of assigned fields without building a key, since a walk stores
+// a record at every move. Every use binds all parameters and ends with a reset (run() and a
+// failing step() reset the statement), so it is handed out without another one.
+Statement& RecordSource::writeStatement(StatementCache& cache, bool insert)
+{
+    auto found = cache.find(std::string_view(dirty_));
+    if (found == cache.end()) {
+        auto statement = std::make_unique<Statement>(connection_->prepare(writeSql(insert), context("prepare")));
+        found = cache.emplace(dirty_, std::move(statement)).first;
+    }
+    return *found->second;
+}
+
+void RecordSource::clearRow()
+{
+    if (row_.size() != static_cast<std::size_t>(schema_.fields().size())) {
+        row_.assign(schema_.fields().size(), ColumnValue());
+        return;
+    }
+    for (ColumnValue& value : row_)
+        value.setNull();
 }
 
 void RecordSource::loadCurrent()
 {
-    row_.assign(schema_.fields().size(), QVariant());
-    if (position_ >= keys_.size())
+    if (position_ >= keys_.size()) {
+        clearRow();
         return;
-    Statement& select = statementFor('S');
-    select.bind(1, keys_[position_]);
-    // A record deleted by someone else since the refresh shows as empty.
-    if (select.step()) {
-        for (int i = 0; i < static_cast<int>(row_.size()); ++i)
-            row_[i] = select.value(i);
     }
-    select.reset();
+    // A record deleted by someone else since the refresh shows as empty.
+    row_.resize(schema_.fields().size());
+    if (ahead_.take(position_, *connection_, tableChanges(), row_))
+        return;
+    try {
+        ahead_.read(readAheadStatement(), keys_, position_, row_.size(), *connection_, tableChanges());
+    } catch (...) {
+        clearRow();
+        throw;
+    }
+    ahead_.take(position_, *connection_, tableChanges(), row_);
 }
 
 void RecordSource::discardPending()
 {
-    for (int i = 0; i < dirty_.size(); ++i) {
-        if (dirty_[i]) {
-            pending_[i] = QVariant();
-            dirty_[i] = 0;
-        }
+    // The assigned values are let go of: a text shared with its source would otherwise make
+    // the source copy it at its next read.
+    for (const int field : pendingFields_) {
+        pending_[field].release();
+        dirty_[field] = 0;
     }
-    dirtyCount_ = 0;
+    pendingFields_.clear();
+}
+
+void RecordSource::bindPending(Statement& statement)
+{
+    int parameter = 0;
+    for (const int field : pendingFields_)
+        statement.bind(++parameter, pending_[field]);
 }
 
 void RecordSource::insertPending()
 {
-    Statement& insert = statementFor('I');
-    int parameter = 0;
-    for (int i = 0; i < dirty_.size(); ++i) {
-        if (dirty_[i])
-            insert.bind(++parameter, pending_[i]);
-    }
+    ahead_.drop();
+    Statement& insert = writeStatement(inserts_, true);
+    bindPending(insert);
     insert.run();
-    keys_.push_back(connection_->lastInsertRowId());
+    keys_.append(connection_->lastInsertRowId());
 }
 
 void RecordSource::updatePending()
 {
-    Statement& update = statementFor('U');
-    int parameter = 0;
-    for (int i = 0; i < dirty_.size(); ++i) {
-        if (dirty_[i])
-            update.bind(++parameter, pending_[i]);
+    Statement& update = writeStatement(updates_, false);
+    bindPending(update);
+    update.bind(int(pendingFields_.size()) + 1, keys_.at(position_));
+    const quint64 changesBefore = tableChanges();
+    try {
+        update.run();
+    } catch (...) {
+        ahead_.ownStore(changesBefore, tableChanges());
+        throw;
     }
-    update.bind(parameter + 1, keys_[position_]);
-    update.run();
-    for (int i = 0; i < dirty_.size(); ++i) {
-        if (dirty_[i])
-            row_[i] = pending_[i];
-    }
+    ahead_.ownStore(changesBefore, tableChanges());
+    for (const int field : pendingFields_)
+        row_[field] = std::move(pending_[field]);
 }
 
 // Whatever happens, nothing stays pending: a failed store leaves the record as it was stored.
+// After an insert the record that was current before AddNew is current again; its values are
+// kept aside rather than read again, unless the source stood past the end and the new record
+// has taken that place.
 void RecordSource::storePending()
 {
     const bool adding = adding_;
     adding_ = false;
+    const bool pastEnd = position_ >= keys_.size();
+    // Statements name their fields in table order; a few fields sort faster than they are kept sorted.
+    std::sort(pendingFields_.begin(), pendingFields_.end());
+    std::exception_ptr failure;
     try {
         if (adding)
             insertPending();
-        else if (dirtyCount_ > 0 && position_ < keys_.size())
+        else if (!pendingFields_.empty() && !pastEnd)
             updatePending();
     } catch (...) {
-        discardPending();
-        if (adding)
-            loadCurrent();
-        throw;
+        failure = std::current_exception();
     }
     discardPending();
-    if (adding)
-        loadCurrent();
+    if (adding) {
+        row_.swap(rowBeforeAdd_);
+        if (pastEnd && position_ < keys_.size())
+            loadCurrent();
+    }
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void RecordSource::moveFirst()
@@ -280,10 +445,11 @@ void RecordSource::moveNext()
 void RecordSource::addNew()
 {
     connection();
-    if (adding_ || dirtyCount_ > 0)
+    if (adding_ || !pendingFields_.empty())
         storePending();
     adding_ = true;
-    row_.assign(schema_.fields().size(), QVariant());
+    row_.swap(rowBeforeAdd_);
+    clearRow();
 }
 
 void RecordSource::updateRecord()
@@ -317,19 +483,42 @@ QVariant RecordSource::value(const QString& field) const
 QVariant RecordSource::value(int index) const
 {
     requireCurrent("read field");
-    return dirty_[index] ? pending_[index] : row_[index];
+    return currentValue(index).toVariant();
+}
+
+bool RecordSource::isEmptyText(int index) const
+{
+    if (!hasCurrent() || index < 0 || index >= static_cast<int>(row_.size()))
+        return true;
+    const ColumnValue& current = currentValue(index);
+    if (current.kind == ColumnValue::Kind::Text)
+        return current.text.isEmpty();
+    return current.isNull() || text(index).isEmpty();
 }
 
 QString RecordSource::text(int index) const
 {
     if (!hasCurrent() || index < 0 || index >= static_cast<int>(row_.size()))
         return {};
-    const QVariant current = dirty_[index] ? pending_[index] : row_[index];
-    if (!current.isValid() || current.isNull())
+    const ColumnValue& current = currentValue(index);
+    switch (current.kind) {
+    case ColumnValue::Kind::Null:
         return QStringLiteral("");
-    if (current.typeId() == QMetaType::Double)
-        return numberToText(current.toDouble(), engine_.numberFormat());
-    return current.toString();
+    case ColumnValue::Kind::Text:
+        return current.text;
+    case ColumnValue::Kind::Integer:
+        return QString::number(current.integer);
+    case ColumnValue::Kind::Real:
+        return numberToText(current.real, engine_.numberFormat());
+    case ColumnValue::Kind::Other:
+        break;
+    }
+    const QVariant other = current.other.value_or(QVariant());
+    if (!other.isValid() || other.isNull())
+        return QStringLiteral("");
+    if (other.typeId() == QMetaType::Double)
+        return numberToText(other.toDouble(), engine_.numberFormat());
+    return other.toString();
 }
 
 void RecordSource::setValue(const QString& field, const QVariant& value)
@@ -339,44 +528,83 @@ void RecordSource::setValue(const QString& field, const QVariant& value)
 
 void RecordSource::setText(int index, const QString& text)
 {
-    setValue(index, text.isEmpty() ? QVariant() : QVariant(text));
+    requireAssignable(index);
+    ColumnValue value;
+    if (!text.isEmpty()) {
+        if (schema_.field(index).kind != FieldKind::Other)
+            checkText(index, text);
+        value.kind = ColumnValue::Kind::Text;
+        value.text = text;
+    }
+    assign(index, std::move(value));
 }
 
-QVariant RecordSource::converted(int index, const QVariant& value) const
+QString RecordSource::textOf(const QVariant& value) const
+{
+    if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float)
+        return numberToText(value.toDouble(), engine_.numberFormat());
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool() ? QStringLiteral("-1") : QStringLiteral("0");
+    if (isWholeNumber(value))
+        return QString::number(value.toLongLong());
+    return value.toString();
+}
+
+void RecordSource::checkText(int index, const QString& text) const
 {
     const FieldInfo& field = schema_.field(index);
-    if (field.kind == FieldKind::AutoNumber)
-        throw EngineError(EngineError::Kind::ReadOnlyField, context("assign field", index), QStringLiteral("field is read-only"));
-    if (!value.isValid() || value.isNull() || field.kind == FieldKind::Other)
-        return value.isValid() && !value.isNull() ? value : QVariant();
-    QString text;
-    if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float)
-        text = numberToText(value.toDouble(), engine_.numberFormat());
-    else if (value.typeId() == QMetaType::Bool)
-        text = value.toBool() ? QStringLiteral("-1") : QStringLiteral("0");
-    else if (isWholeNumber(value))
-        text = QString::number(value.toLongLong());
-    else
-        text = value.toString();
-    if (field.kind == FieldKind::Text && characterCount(text) > field.size)
+    // A text of n UTF-16 units has at most n characters; only a longer one needs counting.
+    if (field.kind == FieldKind::Text && text.size() > field.size && characterCount(text) > field.size)
         throw EngineError(EngineError::Kind::ValueTooLong, context("assign field", index),
                           QStringLiteral("value of %1 characters exceeds the field size %2").arg(characterCount(text)).arg(field.size));
     if (text.isEmpty() && !field.allowZeroLength)
         throw EngineError(EngineError::Kind::ZeroLengthNotAllowed, context("assign field", index),
                           QStringLiteral("zero-length text not allowed"));
-    return text;
 }
 
-void RecordSource::setValue(int index, const QVariant& value)
+ColumnValue RecordSource::converted(int index, const QVariant& value) const
+{
+    const FieldInfo& field = schema_.field(index);
+    // Texts, by far the most assigned values, are checked as they are, without a copy.
+    if (value.typeId() == QMetaType::QString) {
+        if (field.kind != FieldKind::Other)
+            checkText(index, *static_cast<const QString*>(value.constData()));
+        return ColumnValue::fromVariant(value);
+    }
+    if (!value.isValid() || value.isNull())
+        return {};
+    if (field.kind == FieldKind::Other)
+        return ColumnValue::fromVariant(value);
+    ColumnValue converted;
+    converted.kind = ColumnValue::Kind::Text;
+    converted.text = textOf(value);
+    checkText(index, converted.text);
+    return converted;
+}
+
+// A field that cannot be assigned is refused before anything else, with the record as it was.
+void RecordSource::requireAssignable(int index) const
 {
     requireCurrent("assign field");
     if (index < 0 || index >= static_cast<int>(pending_.size()))
         throw EngineError(EngineError::Kind::NoSuchField, context("assign field"), QStringLiteral("no such field"));
-    pending_[index] = converted(index, value);
+    if (schema_.field(index).kind == FieldKind::AutoNumber)
+        throw EngineError(EngineError::Kind::ReadOnlyField, context("assign field", index), QStringLiteral("field is read-only"));
+}
+
+void RecordSource::assign(int index, ColumnValue&& value)
+{
+    pending_[index] = std::move(value);
     if (!dirty_[index]) {
         dirty_[index] = 1;
-        ++dirtyCount_;
+        pendingFields_.push_back(index);
     }
+}
+
+void RecordSource::setValue(int index, const QVariant& value)
+{
+    requireAssignable(index);
+    assign(index, converted(index, value));
 }
 
 } // namespace tavik::store

@@ -10,11 +10,65 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavik::store {
 
 class Engine;
+
+// The keys of a dynaset in their order. Keys come mostly in runs of consecutive numbers (an
+// autonumber table read in order, records appended one after the other), so runs are kept
+// instead of single keys, and a table of millions of records costs a few bytes.
+class KeyRuns {
+public:
+    void append(qint64 key);
+    void clear();
+    std::size_t size() const { return size_; }
+    qint64 at(std::size_t position) const;
+
+private:
+    struct Run {
+        qint64 firstKey;
+        std::size_t firstPosition;
+        std::size_t count;
+    };
+    std::vector<Run> runs_;
+    std::size_t size_ = 0;
+    mutable std::size_t lastRun_ = 0; // walks ask for the neighbour of the last position
+};
+
+// Records read ahead of a walk with one statement, since a statement per record costs the walk
+// more than the records do. Only inside a transaction; they are handed out in order only, and
+// only while nothing has changed the table but the walk itself storing the record it leaves,
+// and no commit, rollback or savepoint has come between.
+class RecordsAhead {
+public:
+    void drop() { count_ = 0; }
+    // True when the record at position is here as read; its values are swapped into row (no
+    // values at all for a record deleted since the dynaset was built).
+    bool take(std::size_t position, const Connection& connection, quint64 tableChanges, std::vector<ColumnValue>& row);
+    // Reads the records from position on, as many as ascending keys allow up to a bound. A read
+    // that fails after the first record keeps those before; the failing one fails when reached.
+    void read(Statement& select, const KeyRuns& keys, std::size_t position, std::size_t fieldCount,
+              const Connection& connection, quint64 tableChanges);
+    // The walk stored the record it leaves: the changes of that one store are its own.
+    void ownStore(quint64 changesBefore, quint64 changesAfter);
+
+private:
+    std::vector<std::vector<ColumnValue>> rows_;
+    std::vector<char> found_;
+    std::size_t first_ = 0; // position of rows_[0]
+    std::size_t count_ = 0;
+    std::size_t next_ = 0;  // the one position handed out next
+    // Doubles while whole reads are used up, and starts again at one when a read is dropped
+    // early, so that a source outside a transaction (where every store commits) reads no more
+    // than it uses.
+    std::size_t nextReadSize_ = 1;
+    quint64 changes_ = 0;
+    quint64 epoch_ = 0;
+};
 
 // One of the window's data controls: a data file path, a table, and a read-write dynaset over the
 // whole table in its natural order. Values assigned to the current record (by field or through a
@@ -58,6 +112,8 @@ public:
     // The field as a bound control shows it: its value as text, the empty text for no value or no
     // current record. Writing the empty text clears the field.
     QString text(int index) const;
+    // text(index).isEmpty(), without making the text.
+    bool isEmptyText(int index) const;
     void setText(int index, const QString& text);
 
     int fieldIndex(const QString& field) const;          // throws NoSuchField
@@ -69,16 +125,28 @@ public:
     Connection& connection() const;
 
 private:
+    using StatementCache = std::map<std::string, std::unique_ptr<Statement>, std::less<>>;
+
     void close();
     void loadCurrent();
+    void clearRow();
     bool hasCurrent() const;
     void requireCurrent(const char* operation) const;
     void storePending();
     void insertPending();
     void updatePending();
     void discardPending();
-    QVariant converted(int index, const QVariant& value) const;
-    Statement& statementFor(char kind);
+    void bindPending(Statement& statement);
+    ColumnValue converted(int index, const QVariant& value) const;
+    QString textOf(const QVariant& value) const;
+    void checkText(int index, const QString& text) const;
+    void requireAssignable(int index) const;
+    void assign(int index, ColumnValue&& value);
+    const ColumnValue& currentValue(int index) const { return dirty_[index] ? pending_[index] : row_[index]; }
+    Statement& readAheadStatement();
+    quint64 tableChanges() const { return tableChanges_ ? *tableChanges_ : 0; }
+    Statement& writeStatement(StatementCache& cache, bool insert);
+    QString writeSql(bool insert) const;
     ErrorContext context(const char* operation, int fieldIndex = -1) const;
 
     Engine& engine_;
@@ -91,15 +159,23 @@ private:
     std::shared_ptr<Connection> connection_;
     TableSchema schema_;
     QString columnList_;
-    std::vector<qint64> keys_;
+    KeyRuns keys_;
     std::size_t position_ = 0;
     bool adding_ = false;
-    std::vector<QVariant> row_;
-    std::vector<QVariant> pending_;
-    QByteArray dirty_;                     // one byte per field: 1 when pending_ holds a value
-    int dirtyCount_ = 0;
-    // Declared last: finalized before the connection they belong to is let go.
-    std::map<QByteArray, std::unique_ptr<Statement>> statements_;
+    // Loaded into in place, so that walking a table reuses the storage of the record before.
+    std::vector<ColumnValue> row_;
+    // The current record while a new one is being added: it is current again after the insert.
+    std::vector<ColumnValue> rowBeforeAdd_;
+    std::vector<ColumnValue> pending_;
+    std::string dirty_;                    // one byte per field: 1 when pending_ holds a value
+    std::vector<int> pendingFields_;       // the fields with a value in pending_; sorted when stored
+    RecordsAhead ahead_;
+    const quint64* tableChanges_ = nullptr; // owned by connection_
+    // Declared last: finalized before the connection they belong to is let go. The write
+    // statements are found by the dirty_ pattern they store.
+    std::unique_ptr<Statement> readAhead_;
+    StatementCache inserts_;
+    StatementCache updates_;
 };
 
 } // namespace tavik::store

@@ -2,7 +2,56 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <QStringDecoder>
+#include <QStringEncoder>
+
 namespace tavik::store {
+
+void ColumnValue::release()
+{
+    kind = Kind::Null;
+    if (!text.isNull())
+        text = QString();
+    other.reset();
+}
+
+QVariant ColumnValue::toVariant() const
+{
+    switch (kind) {
+    case Kind::Null:
+        return {};
+    case Kind::Text:
+        return text;
+    case Kind::Integer:
+        return QVariant::fromValue<qint64>(integer);
+    case Kind::Real:
+        return real;
+    case Kind::Other:
+        return other.value_or(QVariant());
+    }
+    return {};
+}
+
+ColumnValue ColumnValue::fromVariant(const QVariant& value)
+{
+    ColumnValue result;
+    if (value.typeId() == QMetaType::QString) {
+        result.kind = Kind::Text;
+        result.text = *static_cast<const QString*>(value.constData());
+    } else if (!value.isValid() || value.isNull()) {
+        result.kind = Kind::Null;
+    } else if (value.typeId() == QMetaType::LongLong) {
+        result.kind = Kind::Integer;
+        result.integer = value.toLongLong();
+    } else if (value.typeId() == QMetaType::Double) {
+        result.kind = Kind::Real;
+        result.real = value.toDouble();
+    } else {
+        result.kind = Kind::Other;
+        result.other = value;
+    }
+    return result;
+}
 
 void Statement::Finalizer::operator()(sqlite3_stmt* statement) const
 {
@@ -19,6 +68,7 @@ Statement::Statement(sqlite3* db, const QString& sql, ErrorContext context)
     statement_.reset(raw);
     if (code != SQLITE_OK)
         fail(code, "prepare");
+    parameterCount_ = sqlite3_bind_parameter_count(raw);
 }
 
 void Statement::fail(int code, const char* what) const
@@ -39,13 +89,46 @@ void Statement::bindNull(int index)
 
 void Statement::bind(int index, const QString& text)
 {
-    if (text.isNull()) {
-        // A null QString is still a text here; only an invalid variant means no value.
-        bind(index, QStringLiteral(""));
+    // A null QString is still a text here; only an invalid variant means no value.
+    bind(index, QStringView(text));
+}
+
+namespace {
+
+// Most texts of the data files are ASCII; they are copied byte for byte, and only the others
+// go through the converter.
+char* encodeUtf8(QStringView text, char* out)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (unit >= 0x80) {
+            QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+            return encoder.appendToBuffer(out, text.sliced(i));
+        }
+        *out++ = static_cast<char>(unit);
+    }
+    return out;
+}
+
+} // namespace
+
+void Statement::bind(int index, QStringView text)
+{
+    if (index < 1 || index > parameterCount_) {
+        bindNull(index); // SQLite refuses the index and says why
         return;
     }
-    const QByteArray utf8 = text.toUtf8();
-    if (const int code = sqlite3_bind_text(handle(), index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT); code != SQLITE_OK)
+    if (textBuffers_.size() < static_cast<std::size_t>(index))
+        textBuffers_.resize(index);
+    QByteArray& buffer = textBuffers_[index - 1];
+    // Three bytes per UTF-16 unit at most; the buffer is never empty, so an empty text is bound
+    // as a text and not as null.
+    const qsizetype needed = 3 * text.size() + 1;
+    if (buffer.size() < needed)
+        buffer.resize(needed);
+    char* const end = encodeUtf8(text, buffer.data());
+    const int size = static_cast<int>(end - buffer.data());
+    if (const int code = sqlite3_bind_text(handle(), index, buffer.constData(), size, SQLITE_STATIC); code != SQLITE_OK)
         fail(code, "bind");
 }
 
@@ -61,8 +144,34 @@ void Statement::bind(int index, double number)
         fail(code, "bind");
 }
 
+void Statement::bind(int index, const ColumnValue& value)
+{
+    switch (value.kind) {
+    case ColumnValue::Kind::Null:
+        bindNull(index);
+        return;
+    case ColumnValue::Kind::Text:
+        bind(index, QStringView(value.text));
+        return;
+    case ColumnValue::Kind::Integer:
+        bind(index, value.integer);
+        return;
+    case ColumnValue::Kind::Real:
+        bind(index, value.real);
+        return;
+    case ColumnValue::Kind::Other:
+        bind(index, value.other.value_or(QVariant()));
+        return;
+    }
+}
+
 void Statement::bind(int index, const QVariant& value)
 {
+    // Texts are by far the most bound values; they are bound without a copy.
+    if (value.typeId() == QMetaType::QString) {
+        bind(index, QStringView(*static_cast<const QString*>(value.constData())));
+        return;
+    }
     if (!value.isValid() || value.isNull()) {
         bindNull(index);
         return;
@@ -133,6 +242,66 @@ QVariant Statement::value(int column) const
     default:
         return text(column);
     }
+}
+
+namespace {
+
+// Decodes into the text's own storage when it is not shared; a shared text is left to its other
+// holders and a new one is made.
+void decodeUtf8Into(QString& text, const char* bytes, qsizetype size)
+{
+    if (size == 0) {
+        if (text.isDetached() && text.capacity() > 0)
+            text.resize(0);
+        else
+            text = QStringLiteral("");
+        return;
+    }
+    if (!text.isDetached())
+        text = QString();
+    // UTF-8 never needs more UTF-16 units than it has bytes.
+    text.resize(size);
+    QChar* out = text.data();
+    for (qsizetype i = 0; i < size; ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte >= 0x80) {
+            // A byte order mark at the start is part of the stored text and is kept, as fromUtf8 does.
+            QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+            out = decoder.appendToBuffer(out, QByteArrayView(bytes + i, size - i));
+            text.resize(out - text.constData());
+            return;
+        }
+        *out++ = QChar(byte);
+    }
+}
+
+} // namespace
+
+// The column's value object is read with the value functions: the column functions take the
+// connection's mutex and check for failed allocations on every call. The object is only used
+// on this thread and before the next step, which is all SQLite asks of an unprotected value.
+void Statement::readInto(int column, ColumnValue& target) const
+{
+    sqlite3_value* const value = sqlite3_column_value(handle(), column);
+    switch (sqlite3_value_type(value)) {
+    case SQLITE_NULL:
+        target.kind = ColumnValue::Kind::Null;
+        return;
+    case SQLITE_INTEGER:
+        target.kind = ColumnValue::Kind::Integer;
+        target.integer = sqlite3_value_int64(value);
+        return;
+    case SQLITE_FLOAT:
+        target.kind = ColumnValue::Kind::Real;
+        target.real = sqlite3_value_double(value);
+        return;
+    default:
+        break;
+    }
+    const auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(value));
+    const int size = sqlite3_value_bytes(value);
+    target.kind = ColumnValue::Kind::Text;
+    decodeUtf8Into(target.text, bytes, size);
 }
 
 QString Statement::text(int column) const

@@ -6,11 +6,36 @@
 #include <QVariant>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
 
 namespace tavik::store {
+
+// A field's value as the engine keeps it between reading and writing. Lighter than a QVariant,
+// since a walk over a table reads, keeps and binds millions of them; a null value keeps the
+// storage of its last text, so reading the next record into it allocates nothing.
+struct ColumnValue {
+    enum class Kind : quint8 { Null, Text, Integer, Real, Other };
+
+    Kind kind = Kind::Null;
+    QString text;     // Kind::Text
+    qint64 integer = 0;
+    double real = 0.0;
+    // Kind::Other: a value of any other type, kept as it was given. Optional, so that moving and
+    // letting go of the usual values never touches a QVariant.
+    std::optional<QVariant> other;
+
+    bool isNull() const { return kind == Kind::Null; }
+    void setNull() { kind = Kind::Null; }
+    // Null, letting go of the text's storage and of any other value.
+    void release();
+    QVariant toVariant() const;
+    // Takes a variant as it is: null, text, qint64, double or, for anything else, the variant.
+    static ColumnValue fromVariant(const QVariant& value);
+};
 
 // One prepared statement, owned for its whole life. Values are always bound, never pasted.
 class Statement {
@@ -21,11 +46,15 @@ public:
     Statement& operator=(Statement&&) noexcept = default;
 
     void bindNull(int index);
+    // The text is encoded into a buffer the statement keeps per parameter and reuses, so binding
+    // in a loop allocates nothing once the buffers have grown.
+    void bind(int index, QStringView text);
     void bind(int index, const QString& text);
     void bind(int index, qint64 number);
     void bind(int index, double number);
     // Null, text, whole number or float, whatever the variant holds.
     void bind(int index, const QVariant& value);
+    void bind(int index, const ColumnValue& value);
 
     // Runs one step; true while a row is there.
     bool step();
@@ -37,6 +66,9 @@ public:
     QString columnName(int column) const;
     // Null, text, qint64 or double, as SQLite holds it.
     QVariant value(int column) const;
+    // The same value, written into target; a text goes into the storage of the text target
+    // already holds when nobody else shares it, so a walk does not allocate for every field.
+    void readInto(int column, ColumnValue& target) const;
     QString text(int column) const;
     qint64 integer(int column) const;
     bool isNull(int column) const;
@@ -52,6 +84,9 @@ private:
     sqlite3* db_;
     std::unique_ptr<sqlite3_stmt, Finalizer> statement_;
     ErrorContext context_;
+    // SQLite reads bound texts from here until the next bind or reset (SQLITE_STATIC).
+    std::vector<QByteArray> textBuffers_;
+    int parameterCount_ = 0;
 };
 
 } // namespace tavik::store

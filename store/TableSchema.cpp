@@ -3,6 +3,7 @@
 #include "store/Connection.h"
 
 #include <QRegularExpression>
+#include <QSet>
 
 namespace tavik::store {
 
@@ -21,15 +22,25 @@ QString createStatementOf(Connection& connection, const QString& table)
     return query.text(1);
 }
 
-bool forbidsZeroLength(const QString& createSql, const QString& field)
+// The fields that carry CHECK(<field> <> ''), in upper case, found in one pass over the table's
+// definition: a pattern per field would be compiled once for every field of every table read.
+QSet<QString> fieldsForbiddingZeroLength(const QString& createSql)
 {
-    const QString quotedName = QStringLiteral("[\"`\\[]?%1[\"`\\]]?").arg(QRegularExpression::escape(field));
-    const QRegularExpression check(QStringLiteral("CHECK\\s*\\(\\s*%1\\s*<>\\s*''\\s*\\)").arg(quotedName),
-                                   QRegularExpression::CaseInsensitiveOption);
-    return check.match(createSql).hasMatch();
+    static const QRegularExpression check(
+        QStringLiteral("CHECK\\s*\\(\\s*(?:\"([^\"]+)\"|`([^`]+)`|\\[([^\\]]+)\\]|([^\\s<>()\"`\\[\\]]+))\\s*<>\\s*''\\s*\\)"),
+        QRegularExpression::CaseInsensitiveOption);
+    QSet<QString> fields;
+    for (auto it = check.globalMatch(createSql); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        for (int group = 1; group <= 4; ++group) {
+            if (match.capturedLength(group) > 0)
+                fields.insert(match.captured(group).toUpper());
+        }
+    }
+    return fields;
 }
 
-FieldInfo describe(const QString& name, const QString& declaredType, bool primaryKey, const QString& createSql)
+FieldInfo describe(const QString& name, const QString& declaredType, bool primaryKey, const QSet<QString>& forbidZeroLength)
 {
     static const QRegularExpression textType(QStringLiteral("^\\s*(VAR)?CHAR\\s*\\(\\s*(\\d+)\\s*\\)\\s*$"),
                                              QRegularExpression::CaseInsensitiveOption);
@@ -45,7 +56,7 @@ FieldInfo describe(const QString& name, const QString& declaredType, bool primar
         info.kind = FieldKind::Memo;
     }
     if (info.kind == FieldKind::Text || info.kind == FieldKind::Memo)
-        info.allowZeroLength = !forbidsZeroLength(createSql, name);
+        info.allowZeroLength = !forbidZeroLength.contains(name.toUpper());
     return info;
 }
 
@@ -61,14 +72,14 @@ bool TableSchema::tableExists(Connection& connection, const QString& table)
 
 TableSchema TableSchema::read(Connection& connection, const QString& table)
 {
-    const QString createSql = createStatementOf(connection, table);
+    const QSet<QString> forbidZeroLength = fieldsForbiddingZeroLength(createStatementOf(connection, table));
     TableSchema schema;
     schema.table_ = table;
     ErrorContext context = connection.context(QStringLiteral("read table definition"));
     context.table = table;
     Statement columns = connection.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoteIdentifier(table)), context);
     while (columns.step())
-        schema.fields_.append(describe(columns.text(1), columns.text(2), columns.integer(5) != 0, createSql));
+        schema.fields_.append(describe(columns.text(1), columns.text(2), columns.integer(5) != 0, forbidZeroLength));
     return schema;
 }
 

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <optional>
+
 using namespace tavik::store;
 
 class RecordSourceTest : public QObject {
@@ -37,7 +39,40 @@ private slots:
     void sourcesOnOneFileShareTheConnection();
     void aSourceThatCannotOpenHasNoRecords();
     void writesInsideATransactionAreRolledBackWithoutCommit();
+    void afterAddNewTheRecordBeforeIsCurrentAsStored_data();
+    void afterAddNewTheRecordBeforeIsCurrentAsStored();
+    void textsSurviveTheWayIntoTheFileAndBack_data();
+    void textsSurviveTheWayIntoTheFileAndBack();
+    void aTextTakenFromARecordKeepsItsValueAfterTheMove();
+    void eachRecordStoresOnlyTheFieldsAssignedToIt();
+    void walksRecordsAcrossGapsInTheKeysAndAppendedOnes();
+    void zeroLengthIsRefusedWhateverTheQuotingOfTheCheck_data();
+    void zeroLengthIsRefusedWhateverTheQuotingOfTheCheck();
+    void aWalkSeesRecordsChangedBehindItsBack_data();
+    void aWalkSeesRecordsChangedBehindItsBack();
+    void aWalkThatStoresEveryRecordReadsThemAllAsStored();
 };
+
+namespace {
+
+void runSql(const QString& file, const QString& sql)
+{
+    auto connection = Connection::open(file, OpenOptions());
+    connection->execute(sql);
+}
+
+// What SQLite itself holds, as hexadecimal UTF-8, so the check does not go through our decoding.
+QString storedUtf8Hex(const QString& file, const QString& field, qint64 key)
+{
+    OpenOptions options;
+    options.readOnly = true;
+    auto connection = Connection::open(file, options);
+    Statement select = connection->prepare(QStringLiteral("SELECT hex(%1) FROM \"Gaeste\" WHERE rowid = ?1").arg(quoteIdentifier(field)));
+    select.bind(1, key);
+    return select.step() ? select.text(0) : QStringLiteral("<none>");
+}
+
+} // namespace
 
 void RecordSourceTest::walksEveryRecordInNaturalOrder()
 {
@@ -256,6 +291,312 @@ void RecordSourceTest::writesInsideATransactionAreRolledBackWithoutCommit()
         transaction.commit();
     }
     QCOMPARE(fixture::rows(file, QStringLiteral("Gaeste")), (QStringList{"1|Gast 1|G1|<null>", "2|behalten|G2|<null>"}));
+}
+
+void RecordSourceTest::afterAddNewTheRecordBeforeIsCurrentAsStored_data()
+{
+    QTest::addColumn<int>("movesBeforeAdd");
+    QTest::addColumn<QString>("newName");
+    QTest::addColumn<bool>("insertRefused");
+    QTest::addColumn<QString>("currentName");
+    QTest::addColumn<QString>("currentNote");
+    QTest::addColumn<QStringList>("rows");
+    QTest::newRow("on the first record, its pending note is stored first")
+        << 0 << "Neu" << false << "Gast 1" << "vorher"
+        << QStringList{"1|Gast 1|G1|vorher", "2|Gast 2|G2|<null>", "3|Neu|N|<null>"};
+    QTest::newRow("on the last record") << 1 << "Neu" << false << "Gast 2" << "vorher"
+        << QStringList{"1|Gast 1|G1|<null>", "2|Gast 2|G2|vorher", "3|Neu|N|<null>"};
+    QTest::newRow("past the last record, the new record takes that place")
+        << 2 << "Neu" << false << "Neu" << QString("")
+        << QStringList{"1|Gast 1|G1|<null>", "2|Gast 2|G2|<null>", "3|Neu|N|<null>"};
+    QTest::newRow("the file refuses the new record")
+        << 0 << "verboten" << true << "Gast 1" << "vorher"
+        << QStringList{"1|Gast 1|G1|vorher", "2|Gast 2|G2|<null>"};
+}
+
+void RecordSourceTest::afterAddNewTheRecordBeforeIsCurrentAsStored()
+{
+    QFETCH(int, movesBeforeAdd);
+    QFETCH(QString, newName);
+    QFETCH(bool, insertRefused);
+    QFETCH(QString, currentName);
+    QFETCH(QString, currentNote);
+    QFETCH(QStringList, rows);
+    const QString file = newFile(2);
+    runSql(file, QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON \"Gaeste\" WHEN NEW.\"Name\" = 'verboten' "
+                                "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    Engine engine(QLocale::c());
+    RecordSource source(engine, QStringLiteral("Data4"), QStringLiteral("Gaeste"));
+    BoundField name(QStringLiteral("Label1"), source, QStringLiteral("Name"));
+    BoundField note(QStringLiteral("Label2"), source, QStringLiteral("Notiz"));
+    source.setDatabaseName(file);
+    source.refresh();
+    for (int move = 0; move < movesBeforeAdd; ++move)
+        source.moveNext();
+    if (!source.eof())
+        note.setText(QStringLiteral("vorher"));
+    source.addNew();
+    QCOMPARE(name.text(), QString(""));
+    source.setValue(QStringLiteral("Name"), newName);
+    source.setValue(QStringLiteral("Kurz"), QStringLiteral("N"));
+    if (insertRefused)
+        QVERIFY_THROWS_EXCEPTION(EngineError, source.updateRecord());
+    else
+        source.updateRecord();
+    QCOMPARE(name.text(), currentName);
+    QCOMPARE(note.text(), currentNote);
+    QCOMPARE(source.recordCount(), qint64(rows.size()));
+    QCOMPARE(fixture::rows(file, QStringLiteral("Gaeste")), rows);
+}
+
+void RecordSourceTest::textsSurviveTheWayIntoTheFileAndBack_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("plain ASCII") << QStringLiteral("Doppelzimmer 12");
+    QTest::newRow("umlauts and sharp s") << QStringLiteral("Frühstück, Größe, Maß");
+    QTest::newRow("umlaut after ASCII") << QStringLiteral("Kurtaxe für 2 Nächte");
+    QTest::newRow("euro sign") << QStringLiteral("89,00 €");
+    QTest::newRow("outside the basic plane") << QString::fromUtf8("Zimmer \xF0\x9F\x9B\x8F 12");
+    QTest::newRow("byte order mark at the start") << (QChar(0xFEFF) + QStringLiteral("Gast"));
+    QTest::newRow("empty text") << QString("");
+    QTest::newRow("fifty characters, all umlauts") << QString(50, QChar(u'ä'));
+}
+
+void RecordSourceTest::textsSurviveTheWayIntoTheFileAndBack()
+{
+    QFETCH(QString, text);
+    const QString file = newFile(2);
+    Engine engine(QLocale::c());
+    RecordSource source(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
+    BoundField note(QStringLiteral("Label1"), source, QStringLiteral("Notiz"));
+    source.setDatabaseName(file);
+    source.refresh();
+    source.setValue(QStringLiteral("Name"), text);
+    source.setValue(QStringLiteral("Notiz"), text);
+    source.moveNext();
+    // The second record first fills the storage with a longer text, which the first must replace.
+    source.setValue(QStringLiteral("Notiz"), QString(40, QChar(u'x')));
+    source.updateRecord();
+    QCOMPARE(storedUtf8Hex(file, QStringLiteral("Name"), 1), QString::fromLatin1(text.toUtf8().toHex().toUpper()));
+    source.moveFirst();
+    QCOMPARE(source.value(QStringLiteral("Name")), QVariant(text));
+    QCOMPARE(note.text(), text);
+    QVERIFY(!note.text().isNull());
+}
+
+void RecordSourceTest::aTextTakenFromARecordKeepsItsValueAfterTheMove()
+{
+    const QString file = newFile(3);
+    Engine engine(QLocale::c());
+    RecordSource source(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
+    BoundField name(QStringLiteral("Label1"), source, QStringLiteral("Name"));
+    source.setDatabaseName(file);
+    source.refresh();
+    const QString first = name.text();
+    const QVariant firstValue = source.value(QStringLiteral("Name"));
+    source.moveNext();
+    const QString second = name.text();
+    source.moveNext();
+    QCOMPARE(first, QStringLiteral("Gast 1"));
+    QCOMPARE(firstValue.toString(), QStringLiteral("Gast 1"));
+    QCOMPARE(second, QStringLiteral("Gast 2"));
+    QCOMPARE(name.text(), QStringLiteral("Gast 3"));
+}
+
+void RecordSourceTest::eachRecordStoresOnlyTheFieldsAssignedToIt()
+{
+    const QString file = newFile(5);
+    Engine engine(QLocale::c());
+    RecordSource source(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
+    source.setDatabaseName(file);
+    source.refresh();
+    source.setValue(QStringLiteral("Notiz"), QStringLiteral("a"));
+    source.moveNext();
+    source.setValue(QStringLiteral("Name"), QStringLiteral("b"));
+    source.moveNext();
+    // Assigned in another order than the table's, and one field twice: the last value counts.
+    source.setValue(QStringLiteral("Notiz"), QStringLiteral("c1"));
+    source.setValue(QStringLiteral("Kurz"), QStringLiteral("K3"));
+    source.setValue(QStringLiteral("Notiz"), QStringLiteral("c2"));
+    source.moveNext();
+    source.moveNext();
+    source.setValue(QStringLiteral("Notiz"), QStringLiteral("e"));
+    source.moveNext();
+    QCOMPARE(fixture::rows(file, QStringLiteral("Gaeste")),
+             (QStringList{"1|Gast 1|G1|a", "2|b|G2|<null>", "3|Gast 3|K3|c2", "4|Gast 4|G4|<null>", "5|Gast 5|G5|e"}));
+}
+
+void RecordSourceTest::walksRecordsAcrossGapsInTheKeysAndAppendedOnes()
+{
+    const QString file = newFile(7);
+    runSql(file, QStringLiteral("DELETE FROM \"Gaeste\" WHERE \"ID\" IN (2, 3, 6)"));
+    Engine engine(QLocale::c());
+    RecordSource source(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
+    source.setDatabaseName(file);
+    source.refresh();
+    for (const QString& name : {QStringLiteral("Neu 1"), QStringLiteral("Neu 2")}) {
+        source.addNew();
+        source.setValue(QStringLiteral("Name"), name);
+        source.setValue(QStringLiteral("Kurz"), QStringLiteral("N"));
+        source.updateRecord();
+    }
+    QCOMPARE(source.recordCount(), 6);
+    for (int pass = 0; pass < 2; ++pass) {
+        QStringList walked;
+        for (source.moveFirst(); !source.eof(); source.moveNext())
+            walked << QStringLiteral("%1:%2").arg(source.currentKey().value_or(-1)).arg(source.value(QStringLiteral("Name")).toString());
+        QCOMPARE(walked, (QStringList{"1:Gast 1", "4:Gast 4", "5:Gast 5", "7:Gast 7", "8:Neu 1", "9:Neu 2"}));
+    }
+}
+
+void RecordSourceTest::zeroLengthIsRefusedWhateverTheQuotingOfTheCheck_data()
+{
+    QTest::addColumn<QString>("check");
+    QTest::newRow("double quotes") << R"(CHECK("Kurz" <> ''))";
+    QTest::newRow("brackets") << R"(CHECK([Kurz] <> ''))";
+    QTest::newRow("backticks") << R"(CHECK(`Kurz` <> ''))";
+    QTest::newRow("bare name without blanks") << R"(CHECK(Kurz<>''))";
+    QTest::newRow("other case, blanks inside") << R"(check ( kurz  <>  '' ))";
+}
+
+void RecordSourceTest::zeroLengthIsRefusedWhateverTheQuotingOfTheCheck()
+{
+    QFETCH(QString, check);
+    const QString file = dir_.filePath(QStringLiteral("check%1.mdb").arg(++files_));
+    {
+        OpenOptions options;
+        options.create = true;
+        auto connection = Connection::open(file, options);
+        connection->execute(QStringLiteral("CREATE TABLE \"Gaeste\" (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                           "\"Kurz\" VARCHAR(5) %1, \"Kurzname\" VARCHAR(5))").arg(check));
+        connection->execute(QStringLiteral("INSERT INTO \"Gaeste\" (\"Kurz\") VALUES ('G1')"));
+    }
+    Engine engine(QLocale::c());
+    RecordSource source(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
+    source.setDatabaseName(file);
+    source.refresh();
+    try {
+        source.setValue(QStringLiteral("Kurz"), QStringLiteral(""));
+        QFAIL("the empty text must be refused");
+    } catch (const EngineError& error) {
+        QCOMPARE(error.kind(), EngineError::Kind::ZeroLengthNotAllowed);
+    }
+    // A field whose name begins with the checked one is not checked.
+    source.setValue(QStringLiteral("Kurzname"), QStringLiteral(""));
+    source.updateRecord();
+    QCOMPARE(fixture::rows(file, QStringLiteral("Gaeste")), QStringList{"1|G1|"});
+}
+
+namespace {
+// How record 10 changes while a walk stands a few records before it.
+enum class Change { OtherSource, StatementOnTheConnection, DeletedOnTheConnection, TakenBackToASavepoint, OtherProgram };
+} // namespace
+
+void RecordSourceTest::aWalkSeesRecordsChangedBehindItsBack_data()
+{
+    QTest::addColumn<int>("change");
+    QTest::addColumn<bool>("inTransaction");
+    QTest::addColumn<QString>("tenth");
+    QTest::newRow("changed through another record source") << int(Change::OtherSource) << true << "geändert";
+    QTest::newRow("changed by a statement on the same connection") << int(Change::StatementOnTheConnection) << true << "geändert";
+    QTest::newRow("deleted by a statement on the same connection") << int(Change::DeletedOnTheConnection) << true << "";
+    QTest::newRow("changed, then taken back to a savepoint") << int(Change::TakenBackToASavepoint) << true << "Gast 10";
+    QTest::newRow("changed by another program between two moves") << int(Change::OtherProgram) << false << "geändert";
+}
+
+void RecordSourceTest::aWalkSeesRecordsChangedBehindItsBack()
+{
+    QFETCH(int, change);
+    QFETCH(bool, inTransaction);
+    QFETCH(QString, tenth);
+    const QString file = newFile(20);
+    Engine engine(QLocale::c());
+    RecordSource walk(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
+    walk.setDatabaseName(file);
+    walk.refresh();
+    std::optional<Transaction> transaction;
+    if (inTransaction)
+        transaction.emplace(walk.connection());
+    // The walk stores every record it leaves, as the import does.
+    auto moveTo = [&walk](qint64 key) {
+        while (walk.currentKey() != key) {
+            walk.setValue(QStringLiteral("Notiz"), QStringLiteral("gesehen"));
+            walk.moveNext();
+        }
+    };
+    const QString update = QStringLiteral("UPDATE \"Gaeste\" SET \"Name\" = 'geändert' WHERE \"ID\" = 10");
+    std::optional<Transaction> takenBack;
+    if (Change(change) == Change::TakenBackToASavepoint) {
+        // Changed before the walk reads record 10 ahead, taken back after.
+        moveTo(7);
+        takenBack.emplace(walk.connection());
+        walk.connection().prepare(update).run();
+        moveTo(8);
+        takenBack.reset();
+    } else {
+        moveTo(8);
+    }
+    switch (Change(change)) {
+    case Change::OtherSource: {
+        RecordSource other(engine, QStringLiteral("Data3"), QStringLiteral("Gaeste"));
+        other.setDatabaseName(file);
+        other.refresh();
+        while (other.currentKey() != 10)
+            other.moveNext();
+        other.setValue(QStringLiteral("Name"), QStringLiteral("geändert"));
+        other.updateRecord();
+        break;
+    }
+    case Change::StatementOnTheConnection:
+        walk.connection().prepare(update).run();
+        break;
+    case Change::DeletedOnTheConnection:
+        walk.connection().prepare(QStringLiteral("DELETE FROM \"Gaeste\" WHERE \"ID\" = 10")).run();
+        break;
+    case Change::OtherProgram:
+        runSql(file, update);
+        break;
+    case Change::TakenBackToASavepoint:
+        break;
+    }
+    moveTo(10);
+    QCOMPARE(walk.text(walk.fieldIndex(QStringLiteral("Name"))), tenth);
+    walk.moveNext();
+    QCOMPARE(walk.value(QStringLiteral("Name")).toString(), QStringLiteral("Gast 11"));
+}
+
+void RecordSourceTest::aWalkThatStoresEveryRecordReadsThemAllAsStored()
+{
+    const QString file = newFile(100);
+    Engine engine(QLocale::c());
+    RecordSource walk(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
+    RecordSource lines(engine, QStringLiteral("Data4"), QStringLiteral("Gaeste"));
+    walk.setDatabaseName(file);
+    lines.setDatabaseName(file);
+    walk.refresh();
+    lines.refresh();
+    Transaction transaction(walk.connection());
+    QStringList seen;
+    // Each record is read, stored with a note, and a record of the same table is added behind
+    // the walk's back, as the import does with its charge lines in another table.
+    for (walk.moveFirst(); !walk.eof() && walk.currentKey() <= 100; walk.moveNext()) {
+        seen << walk.value(QStringLiteral("Name")).toString();
+        walk.setValue(QStringLiteral("Notiz"), QStringLiteral("gesehen"));
+        if (walk.currentKey() == 50) {
+            lines.addNew();
+            lines.setValue(QStringLiteral("Name"), QStringLiteral("Neu"));
+            lines.setValue(QStringLiteral("Kurz"), QStringLiteral("N"));
+            lines.updateRecord();
+        }
+    }
+    transaction.commit();
+    QCOMPARE(seen.size(), 100);
+    QCOMPARE(seen.first(), QStringLiteral("Gast 1"));
+    QCOMPARE(seen.last(), QStringLiteral("Gast 100"));
+    const QStringList rows = fixture::rows(file, QStringLiteral("Gaeste"));
+    QCOMPARE(rows.size(), 101);
+    QCOMPARE(rows.filter(QStringLiteral("|gesehen")).size(), 100);
+    QCOMPARE(rows.last(), QStringLiteral("101|Neu|N|<null>"));
 }
 
 QTEST_GUILESS_MAIN(RecordSourceTest)

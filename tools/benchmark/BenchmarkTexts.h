@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QString>
+
+// Everything the benchmark says, kept together so the texts read alike.
+namespace tavik::benchmark::texts {
+
+inline const QString description = QStringLiteral(
+    "Misst die Stapelverarbeitung von tavik-migrate an Beispielhotels verschiedener Größe gegen eine "
+    "Grundlinie, die dieselbe Datenbankarbeit allein mit SQLite erledigt, und prüft die Zielwerte.\n"
+    "Rückgabewert: 0 alle Ziele erfüllt, 3 ein Ziel verfehlt, 1 ein Lauf gescheitert, 2 falscher Aufruf.");
+inline const QString sizesOption
+    = QStringLiteral("Anzahlen der Reservierungen, durch Kommas getrennt (Vorgabe: %1).");
+inline const QString repeatOption
+    = QStringLiteral("Läufe je Größe; berichtet wird der Median (Vorgabe: %1).");
+inline const QString migrateOption
+    = QStringLiteral("Pfad des Programms tavik-migrate (Vorgabe: das im Build-Ordner).");
+inline const QString baselineOption
+    = QStringLiteral("Pfad der Grundlinie tavik-benchmark-baseline (Vorgabe: die neben diesem Programm).");
+inline const QString workOption
+    = QStringLiteral("Arbeitsordner für Beispieldateien und Berichte; er bleibt erhalten (Vorgabe: ein "
+                     "temporärer Ordner, der danach gelöscht wird).");
+inline const QString seedOption = QStringLiteral("Startwert des Beispielgenerators (Vorgabe: %1).");
+inline const QString localeOption
+    = QStringLiteral("Gebietsschema (LC_ALL) der Migration, das ihr Zahlenformat bestimmt (Vorgabe: %1).");
+inline const QString badSizes
+    = QStringLiteral("Die Größen müssen ganze Zahlen ab 1 sein, durch Kommas getrennt: \"%1\".");
+inline const QString badRepeat = QStringLiteral("Die Zahl der Läufe muss eine ganze Zahl ab 1 sein: \"%1\".");
+inline const QString badSeed = QStringLiteral("Der Startwert muss eine ganze Zahl ab 0 sein: \"%1\".");
+inline const QString programMissing = QStringLiteral("Das Programm \"%1\" fehlt oder ist nicht ausführbar.");
+inline const QString workFolderNotCreated = QStringLiteral("Der Arbeitsordner lässt sich nicht anlegen.");
+
+inline const QString generating = QStringLiteral("%1 Reservierungen: Beispieldatei wird erzeugt …");
+inline const QString running = QStringLiteral("%1 Reservierungen: Lauf %2 von %3 …");
+inline const QString ranFor = QStringLiteral(" Aufgabe 4 %1 s, Grundlinie %2 s");
+
+inline const QString folderNotCreated = QStringLiteral("Der Ordner \"%1\" lässt sich nicht anlegen.");
+inline const QString settingsNotWritten
+    = QStringLiteral("Die Einstellungen \"%1\" lassen sich nicht schreiben.");
+inline const QString copyFailed = QStringLiteral("\"%1\" lässt sich nicht nach \"%2\" kopieren.");
+inline const QString runFailed = QStringLiteral("\"%1\" endete mit Status %2; Ausgabe in \"%3\".");
+inline const QString reportMissing = QStringLiteral("Der Bericht \"%1\" fehlt.");
+inline const QString reportUnreadable = QStringLiteral("Der Bericht \"%1\" ist kein lesbares JSON: %2");
+inline const QString importTaskMissing
+    = QStringLiteral("Der Bericht enthält die Aufgabe \"4. Daten importieren\" nicht.");
+inline const QString countsDiffer
+    = QStringLiteral("Bei %1 Reservierungen schrieb die Migration %2 Verzehrzeilen zu %3 Reservierungen, die "
+                     "Grundlinie %4 zu %5.");
+inline const QString failed = QStringLiteral("Fehler: %1");
+
+inline const QString heading
+    = QStringLiteral("Stapelverarbeitung gegen die SQLite-Grundlinie, Median aus %1 Läufen");
+inline const QString machine = QStringLiteral("Rechner: %1 Kerne, %2, %3 GiB Arbeitsspeicher");
+inline const QString figuresHeader
+    = QStringLiteral("| Reservierungen | Verzehrzeilen | Gesamtlauf | Aufgabe 4 | Grundlinie | Verhältnis | "
+                     "Reservierungen/s | Verzehrzeilen/s | Speicher (Spitze) | Speicher Grundlinie |");
+inline const QString taskColumn = QStringLiteral("Aufgabe");
+inline const QString seconds = QStringLiteral("%1 s");
+inline const QString megabytes = QStringLiteral("%1 MB");
+inline const QString ratioTarget
+    = QStringLiteral("Verhältnis Aufgabe 4 / Grundlinie bei %1 Reservierungen: %2 (Ziel höchstens %3): %4");
+inline const QString linearityTarget = QStringLiteral(
+    "Linearität Aufgabe 4 bei %1 / %2 Reservierungen: %3 (Ziel höchstens %4): %5; Grundlinie %6");
+inline const QString memoryTarget
+    = QStringLiteral("Spitzenspeicher bei %1 Reservierungen: %2 MB (Ziel unter %3 MB): %4");
+inline const QString held = QStringLiteral("erfüllt");
+inline const QString missed = QStringLiteral("verfehlt");
+inline const QString notJudged
+    = QStringLiteral("nicht bewertet (unter %1 Reservierungen misst das mehr Rauschen als Wachstum)");
+
+} // namespace tavik::benchmark::texts

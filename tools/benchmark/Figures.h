@@ -1,0 +1,57 @@
+#pragma once
+
+#include "tools/benchmark/BaselineRun.h"
+#include "tools/benchmark/MigrationRun.h"
+
+#include <QList>
+#include <QString>
+
+namespace tavik::benchmark {
+
+// The goals the benchmark checks.
+struct Targets {
+    int ratioSize = 100000; // the ratio is judged at this size
+    double maxRatio = 1.5; // task 4 against the baseline
+    double maxGrowthPerSizeStep = 1.1; // time may grow 10 % more than the size does
+    int linearityFromSize = 100000; // below it a run takes a fraction of a second: noise, not growth
+    double maxPeakMegabytes = 100.0; // at every size, the largest included
+};
+
+// All runs of one size, migration and baseline in turns, and their medians.
+class SizeResult {
+public:
+    explicit SizeResult(int reservations);
+
+    // Throws std::runtime_error when the baseline did not write the migration's lines.
+    void add(const MigrationFigures& migration, const BaselineFigures& baseline);
+
+    int reservations() const { return reservations_; }
+    qint64 chargeLines() const;
+    double runSeconds() const;
+    double importSeconds() const;
+    double baselineSeconds() const;
+    double ratio() const { return importSeconds() / baselineSeconds(); }
+    double peakMegabytes() const; // the largest of all runs
+    double baselinePeakMegabytes() const;
+    // Task names in the order they ran, with the median of each.
+    QList<QPair<QString, double>> taskSeconds() const;
+
+private:
+    int reservations_;
+    QList<MigrationFigures> migrations_;
+    QList<BaselineFigures> baselines_;
+};
+
+double median(QList<double> values);
+
+struct Verdicts {
+    QStringList lines; // one per target and size, German, saying whether it held
+    bool allHeld = true;
+};
+
+// The tables as Markdown that reads well on a terminal too.
+QString renderFigures(const QList<SizeResult>& results, int repeat, const QString& machine);
+// Each target judged for every size (or pair of sizes) it applies to.
+Verdicts judgeTargets(const QList<SizeResult>& results, const Targets& targets);
+
+} // namespace tavik::benchmark

@@ -1,0 +1,124 @@
+#include "tools/benchmark/MigrationRun.h"
+
+#include "tools/SampleHotel.h"
+#include "tools/benchmark/BenchmarkTexts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+
+#include <stdexcept>
+
+namespace tavik::benchmark {
+
+namespace {
+
+// The names and keys under which both editions keep their data paths (QSettings' native format
+// on this platform, below XDG_CONFIG_HOME).
+const QString settingsArea = QStringLiteral("VB and VBA Program Settings");
+const QString olderEdition = QStringLiteral("Tavik 2.0");
+const QString newerEdition = QStringLiteral("Tavik 5.0");
+const QString dataPathKey = QStringLiteral("Startup/Datenpfad");
+const QString importTaskName = QStringLiteral("4. Daten importieren");
+
+QJsonObject readReport(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(texts::reportMissing.arg(path).toStdString());
+    QJsonParseError error {};
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        throw std::runtime_error(texts::reportUnreadable.arg(path, error.errorString()).toStdString());
+    return document.object();
+}
+
+void takeTasks(const QJsonArray& tasks, MigrationFigures& figures)
+{
+    bool importFound = false;
+    for (const QJsonValue& value : tasks) {
+        const QJsonObject task = value.toObject();
+        const QString name = task.value(QStringLiteral("name")).toString();
+        const double seconds = task.value(QStringLiteral("seconds")).toDouble();
+        figures.taskSeconds.append({ name, seconds });
+        if (name != importTaskName)
+            continue;
+        importFound = true;
+        const QJsonObject counts = task.value(QStringLiteral("counts")).toObject();
+        figures.importSeconds = seconds;
+        figures.reservations = qint64(counts.value(QStringLiteral("reservations")).toDouble());
+        figures.chargeLines = qint64(counts.value(QStringLiteral("chargeLines")).toDouble());
+    }
+    if (!importFound)
+        throw std::runtime_error(texts::importTaskMissing.toStdString());
+}
+
+} // namespace
+
+HotelFolder::HotelFolder(const QString& folder, int reservations, quint64 seed)
+    : folder_(folder)
+    , reservations_(reservations)
+    , olderFile_(filePath(QStringLiteral("tavik_20.mdb")))
+    , newerFile_(filePath(QStringLiteral("tavik_50.mdb")))
+    , settingsFolder_(filePath(QStringLiteral("settings")))
+{
+    if (!QDir().mkpath(folder_) || !QDir().mkpath(settingsFolder_ + QLatin1Char('/') + settingsArea))
+        throw std::runtime_error(texts::folderNotCreated.arg(folder_).toStdString());
+    tools::SampleOptions options;
+    options.reservations = reservations;
+    options.seed = seed;
+    tools::writeOlderEditionFile(olderFile_, options);
+    writeSettings(olderEdition, olderFile_);
+    writeSettings(newerEdition, newerFile_);
+}
+
+QString HotelFolder::filePath(const QString& name) const
+{
+    return QDir(folder_).absoluteFilePath(name);
+}
+
+void HotelFolder::writeSettings(const QString& edition, const QString& dataPath) const
+{
+    const QString file = settingsFolder_ + QLatin1Char('/') + settingsArea + QLatin1Char('/') + edition
+        + QStringLiteral(".conf");
+    QSettings settings(file, QSettings::IniFormat);
+    settings.setValue(dataPathKey, dataPath);
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        throw std::runtime_error(texts::settingsNotWritten.arg(file).toStdString());
+}
+
+void HotelFolder::renewNewerFile() const
+{
+    tools::writeNewerEditionFile(newerFile_);
+}
+
+MigrationFigures runMigration(
+    const QString& program, const HotelFolder& hotel, const QString& vatRate, const QString& locale)
+{
+    hotel.renewNewerFile();
+    const QString report = hotel.filePath(QStringLiteral("report.json"));
+    QFile::remove(report);
+    ChildProcess child(program,
+        { QStringLiteral("--batch"), QStringLiteral("--vat"), vatRate, QStringLiteral("--report"), report });
+    child.setEnvironmentVariable(QStringLiteral("XDG_CONFIG_HOME"), hotel.settingsFolder());
+    child.setEnvironmentVariable(QStringLiteral("LC_ALL"), locale);
+    const QString errors = hotel.filePath(QStringLiteral("migration.err"));
+    child.setOutputFiles(hotel.filePath(QStringLiteral("migration.out")), errors);
+
+    MigrationFigures figures;
+    figures.process = child.run();
+    if (!figures.process.exitedNormally || figures.process.exitCode != 0)
+        throw std::runtime_error(
+            texts::runFailed.arg(program).arg(figures.process.exitCode).arg(errors).toStdString());
+    const QJsonObject json = readReport(report);
+    figures.totalSeconds = json.value(QStringLiteral("totalSeconds")).toDouble();
+    figures.skipped = json.value(QStringLiteral("skipped")).toArray().size();
+    takeTasks(json.value(QStringLiteral("tasks")).toArray(), figures);
+    return figures;
+}
+
+} // namespace tavik::benchmark
