@@ -32,10 +32,10 @@ constexpr int readElements[]
 } // namespace
 
 ChargeLineStep::ChargeLineStep(
-    store::DataControls& controls, const SettingsRates& rates, const QLocale& numberFormat, ImportLog& log)
+    store::DataControls& controls, const SettingsRates& rates, RunNumbers& numbers, ImportLog& log)
     : controls_(controls)
     , rates_(rates)
-    , numberFormat_(numberFormat)
+    , numbers_(numbers)
     , log_(log)
     , emptyText_(QStringLiteral(""))
     , zeroRate_(QStringLiteral("0"))
@@ -80,7 +80,7 @@ int ChargeLineStep::writeLines(RunState& state)
     int stored = 0;
     for (const PreparedKind& kind : kinds_) {
         // A kind without its text is passed over completely, even when its amount holds a value.
-        if (kind.text->text().isEmpty())
+        if (kind.text->isEmpty())
             continue;
         stored += writeLine(kind, state) ? 1 : 0;
     }
@@ -126,6 +126,9 @@ ChargeLineStep::LineValues ChargeLineStep::roomValues(const PreparedKind& kind, 
 {
     LineValues line;
     state.MwSt_Satz = readRate(*kind.rate);
+    // The line stores its rate as text of 15 significant digits; the sums compare that same rate.
+    if (state.MwSt_Satz)
+        state.MwSt_Satz = asShown(*state.MwSt_Satz);
     line.Ver1 = quantity();
     line.Z1 = roomText(kind, state);
     // The room line stores the rate it worked out, so that a fallback to Re18 shows in the line.
@@ -171,10 +174,10 @@ ChargeLineStep::LineValues ChargeLineStep::touristTaxValues(const PreparedKind& 
 std::optional<double> ChargeLineStep::readRate(const store::BoundField& rateField)
 {
     // An empty rate field means that the reservation's own rate applies.
-    const bool ownRate = !rateField.text().isEmpty();
+    const bool ownRate = !rateField.isEmpty();
     const store::BoundField& source = ownRate ? rateField : controls_.alteMwSt;
     const QString text = source.text();
-    const std::optional<double> rate = store::readStrict(text, numberFormat_);
+    const std::optional<double> rate = numbers_.strict(text);
     if (!rate)
         log_.skipped(texts::readLineRate, reservationsTable, source.field(), text, texts::lineRateNotANumber);
     return rate;
@@ -199,8 +202,7 @@ QString ChargeLineStep::roomText(const PreparedKind& kind, RunState& state)
     // Less than one night reads as " Nächte " too: a wording left over from another reservation
     // would describe that reservation's stay, not this one.
     state.Naechte_Text = nights == 1.0 ? texts::oneNight : texts::severalNights;
-    QString text = kind.text->text() + texts::roomTextSeparator + store::numberToText(nights, numberFormat_)
-        + state.Naechte_Text;
+    QString text = kind.text->text() + texts::roomTextSeparator + numbers_.text(nights) + state.Naechte_Text;
     const QString employee = controls_.Mitarbeiter.text();
     if (!employee.isEmpty())
         text += QLatin1Char('[') + employee + QLatin1Char(']');
@@ -219,7 +221,7 @@ void ChargeLineStep::addToSums(const PreparedKind& kind, RunState& state)
         log_.engineError(texts::sumLineAmount, chargesTable, ver5.name, QString(), error);
         return;
     }
-    const std::optional<double> amount = readAmount(stored, numberFormat_);
+    const std::optional<double> amount = numbers_.amount(stored);
     if (!amount) {
         const QString field = kind.amount ? kind.amount->field() : spare2Field;
         log_.skipped(

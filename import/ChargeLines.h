@@ -1,5 +1,7 @@
 #pragma once
 
+#include "import/ImportNumbers.h"
+
 #include <QLocale>
 #include <QString>
 #include <QVariant>
@@ -66,8 +68,8 @@ inline constexpr std::array<LineKind, 7> lineKinds = { {
 class ChargeLineStep {
 public:
     // Looks up every field position once; the record sources must be bound already.
-    ChargeLineStep(store::DataControls& controls, const SettingsRates& rates, const QLocale& numberFormat,
-        ImportLog& log);
+    ChargeLineStep(
+        store::DataControls& controls, const SettingsRates& rates, RunNumbers& numbers, ImportLog& log);
 
     // Returns how many lines were stored.
     int writeLines(RunState& state);
@@ -116,7 +118,7 @@ private:
 
     store::DataControls& controls_;
     SettingsRates rates_;
-    QLocale numberFormat_;
+    RunNumbers& numbers_;
     ImportLog& log_;
     std::array<PreparedKind, lineKinds.size()> kinds_;
     std::array<ChargeField, chargeFieldCount> chargeFields_;

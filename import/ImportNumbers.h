@@ -4,6 +4,7 @@
 #include <QVariant>
 
 #include <optional>
+#include <unordered_map>
 
 namespace tavik::import {
 
@@ -13,8 +14,42 @@ namespace tavik::import {
 // taken as it is. Nothing for no value or a text of any other shape (grouping included).
 std::optional<double> readAmount(const QVariant& value, const QLocale& numberFormat);
 
+// The numbers of one run, read and written in the user's format with the same results as
+// readStrict, readAmount and numberToText. A run meets few different texts and totals (rates,
+// common amounts) again and again, and converting one costs more than finding it, so each
+// conversion is kept, up to a bound.
+class RunNumbers {
+public:
+    explicit RunNumbers(QLocale numberFormat);
+
+    const QLocale& numberFormat() const { return numberFormat_; }
+    std::optional<double> strict(const QString& text);
+    std::optional<double> amount(const QVariant& value);
+    QString text(double value);
+
+private:
+    // qHash of a QString runs AES instructions, which some virtual machines make slower than the
+    // reading itself; the texts here are a few characters long, and FNV-1a suffices for them.
+    struct TextHash {
+        std::size_t operator()(const QString& text) const noexcept;
+    };
+
+    QLocale numberFormat_;
+    std::unordered_map<QString, std::optional<double>, TextHash> strictReadings_;
+    std::unordered_map<quint64, QString> texts_; // by the bits of the value, so -0 stays apart from 0
+};
+
+// The same number format without the system's lookups: the system locale asks the operating
+// system anew for every symbol, which costs more than reading a number. A named locale whose
+// numeric symbols all equal the system's reads and writes every number alike and is returned in
+// its place; otherwise (a user's own separators, say) the format is returned as it is.
+QLocale withoutSystemLookups(const QLocale& numberFormat);
+
 // Rounded to a whole number, halves to the even neighbour (2.5 gives 2, 3.5 gives 4), whatever the
 // floating-point environment says. Nothing when the result does not fit in 16 bits.
 std::optional<qint16> toInt16HalfEven(double value);
+
+// A number as a charge line shows it: rounded to the 15 significant digits its text keeps.
+double asShown(double value);
 
 } // namespace tavik::import

@@ -24,9 +24,10 @@ const QString reservationsTable = QStringLiteral("Reservierungen");
 const QString settingsTable = QStringLiteral("Einstellungen");
 const QString spare2Field = QStringLiteral("Spare2");
 
-// Large enough that syncing the disk is a small part of the run, small enough that a failed
-// commit takes back only a few seconds of work.
-constexpr int reservationsPerTransaction = 5000;
+// A commit syncs the journal and the file several times; this many reservations keep those
+// syncs a small part of even the batch mode's run, and a failed commit still takes back only a
+// bounded part of the work (well under a second in batch mode, the window's pauses aside).
+constexpr int reservationsPerTransaction = 20000;
 
 // The lb_rg20 elements whose content has moved into charge lines, in the order they are cleared.
 constexpr int clearedElements[] = { 5, 7, 9, 10, 12, 13, 15, 16, 18, 19, 20, 21, 22, 24 };
@@ -54,6 +55,9 @@ public:
 
     void finish() { commit(); }
     qint64 committedLines() const { return committedLines_; }
+    // A batch that could not be committed is lost (on a full disk SQLite takes the whole
+    // transaction back): the walk must stop and the run must not pass for a success.
+    const QString& failure() const { return failure_; }
 
 private:
     void begin()
@@ -74,6 +78,7 @@ private:
                 transaction_->commit();
             } catch (const EngineError& error) {
                 committed = false;
+                failure_ = texts::notStored.arg(store::germanMessage(error));
                 log_.setReservation(std::nullopt);
                 log_.engineError(texts::commitTransaction, reservationsTable, QString(),
                     texts::batchContent.arg(reservations_).arg(lines_), error);
@@ -92,6 +97,7 @@ private:
     int reservations_ = 0;
     int lines_ = 0;
     qint64 committedLines_ = 0;
+    QString failure_;
 };
 
 // One run of task 4, as a sequence of named steps over the run state.
@@ -100,7 +106,7 @@ public:
     ImportRun(store::DataControls& controls, const QLocale& numberFormat, ImportProgress& progress,
         store::RunLog& log)
         : controls_(controls)
-        , numberFormat_(numberFormat)
+        , numbers_(withoutSystemLookups(numberFormat))
         , progress_(progress)
         , log_(log)
     {
@@ -126,7 +132,7 @@ private:
     void setCaption(store::BoundField& label, const QString& text, const QString& operation);
 
     store::DataControls& controls_;
-    QLocale numberFormat_;
+    RunNumbers numbers_;
     ImportProgress& progress_;
     ImportLog log_;
     RunState state_;
@@ -147,12 +153,14 @@ ImportResult ImportRun::run(
     }
     result.reservationsOpened = true;
     countReservations(trackWidthTwips);
-    ChargeLineStep step(controls_, readSettingsRates(), numberFormat_, log_);
+    ChargeLineStep step(controls_, readSettingsRates(), numbers_, log_);
     WriteBatches batches(controls_.Data1.connection(), log_);
     walk(step, batches);
     result.reservationsWalked = state_.Buchungszaehler;
     result.chargeLinesWritten = batches.committedLines();
     result.skippedOperations = log_.count();
+    result.stored = batches.failure().isEmpty();
+    result.errorText = batches.failure();
     return result;
 }
 
@@ -189,7 +197,7 @@ SettingsRates ImportRun::readSettingsRates()
 std::optional<double> ImportRun::readSettingsRate(const store::BoundField& label)
 {
     const QString text = label.text();
-    const std::optional<double> rate = store::readStrict(text, numberFormat_);
+    const std::optional<double> rate = numbers_.strict(text);
     if (!rate)
         log_.skipped(
             texts::readSettingsRate, settingsTable, label.field(), text, texts::settingsRateNotANumber);
@@ -221,6 +229,8 @@ void ImportRun::walk(ChargeLineStep& step, WriteBatches& batches)
         // The move stores the totals and the cleared fields into the reservation just finished.
         moveNext();
         batches.reservationDone(lines);
+        if (!batches.failure().isEmpty())
+            return;
     }
     log_.setReservation(std::nullopt);
     batches.finish();
@@ -253,7 +263,7 @@ void ImportRun::writeTotal(store::BoundField& label, double total)
         setCaption(label, QString(), texts::writeTotal);
         return;
     }
-    setCaption(label, store::numberToText(total, numberFormat_), texts::writeTotal);
+    setCaption(label, numbers_.text(total), texts::writeTotal);
 }
 
 void ImportRun::writeTouristTax()

@@ -19,6 +19,7 @@ struct ImportResult {
     qint64 reservationsWalked = 0;
     qint64 chargeLinesWritten = 0; // lines stored and committed
     int skippedOperations = 0; // each of them is in the run log
+    bool stored = true;              // false: a batch of the walk could not be stored; errorText says why
 };
 
 // Task 4: binds Data1, Data3 and Data4 to the target file and Data2 to the source file, then walks

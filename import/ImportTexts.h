@@ -50,6 +50,8 @@ inline const QString severalNights = QStringLiteral(" Nächte ");
 // What a line carried, so a line that could not be stored is not lost from the log.
 inline const QString lineContent = QStringLiteral("Text \"%1\", Betrag \"%2\"");
 // What a failed commit took back.
+inline const QString notStored = QStringLiteral(
+    "Die Daten konnten nicht vollständig gespeichert werden: %1 Die Tavik 5.0 Datendatei ist nicht als importiert gekennzeichnet.");
 inline const QString batchContent = QStringLiteral("%1 Reservierungen mit %2 Verzehrzeilen zurückgenommen");
 
 } // namespace tavik::import::texts
