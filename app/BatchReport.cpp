@@ -87,6 +87,8 @@ bool writeReportFile(const QString& path, const BatchReport& report, const store
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
+    // It lists guests' names and values from the data files: for its owner's eyes only.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     file.write(QJsonDocument(reportJson(report, log)).toJson(QJsonDocument::Indented));
     return file.commit();
 }

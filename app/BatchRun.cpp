@@ -150,6 +150,8 @@ bool BatchRun::importReservations()
                 .arg(result.reservationsWalked).arg(result.chargeLinesWritten));
     if (!result.reservationsOpened)
         report_.message = result.errorText;
+    if (!result.stored)
+        throw std::runtime_error(result.errorText.toStdString());
     return result.reservationsOpened;
 }
 

@@ -8,13 +8,17 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <algorithm>
+#include <cerrno>
+
 #ifdef Q_OS_WIN
 #include <io.h>
 #include <windows.h>
 #else
-#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -23,6 +27,12 @@ namespace tavik::store {
 namespace {
 
 constexpr qint64 chunkSize = 1024 * 1024;
+// The longest file name the file systems a data file lies on accept, in bytes.
+constexpr qsizetype longestFileName = 255;
+// What marks a file as this program's unfinished copy; nobody names a file like that by hand, so
+// an abandoned one may be removed without asking.
+const QString temporaryMark = QStringLiteral(".tavik-copy-");
+const QString temporaryPlaceholder = QStringLiteral("XXXXXX");
 
 // Every step answers why the copy must stop there; the empty text means it may go on.
 using Problem = QString;
@@ -57,6 +67,78 @@ Problem whyNotCopyable(const QFileInfo& source, const QFileInfo& dest, bool alwa
     return whyInUse(dest.absoluteFilePath());
 }
 
+// The temporary file's name: the destination's, shortened where the mark would make it longer than
+// a file name may be, so that a destination whose own name still fits can be copied to.
+QString temporaryNamePrefix(const QFileInfo& dest)
+{
+    const qsizetype room = longestFileName - QFile::encodeName(temporaryMark + temporaryPlaceholder).size();
+    QString name = dest.fileName();
+    while (QFile::encodeName(name).size() > room || (!name.isEmpty() && name.back().isHighSurrogate()))
+        name.chop(1);
+    return name + temporaryMark;
+}
+
+bool isAbandonedCopyName(const QString& name, const QString& prefix)
+{
+    if (name.size() != prefix.size() + temporaryPlaceholder.size() || !name.startsWith(prefix))
+        return false;
+    const auto isRandomCharacter = [](QChar c) { return c.isLetterOrNumber() && c.unicode() < 128; };
+    return std::all_of(name.cbegin() + prefix.size(), name.cend(), isRandomCharacter);
+}
+
+#ifdef Q_OS_WIN
+bool heldByRunningCopy(const QString&)
+{
+    // Windows refuses to remove a file that another process holds open without sharing its
+    // removal, as Qt's temporary files are held; the attempt answers the question.
+    return false;
+}
+#else
+// A running copy keeps a lock on its temporary file (takeOwnLock), which ends with its process.
+bool heldByRunningCopy(const QString& path)
+{
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (descriptor < 0)
+        return true;
+    struct stat status { };
+    const bool held = ::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)
+        || ::flock(descriptor, LOCK_EX | LOCK_NB) != 0;
+    ::close(descriptor);
+    return held;
+}
+#endif
+
+// A copy cut off by a crash leaves its temporary file behind wherever the file system gives it a
+// name from the start (on Windows, or where Linux cannot create it unnamed); the next copy to the
+// same destination removes it, since nothing else would.
+void removeAbandonedCopies(const QFileInfo& dest)
+{
+    const QString prefix = temporaryNamePrefix(dest);
+    const QDir folder = dest.absoluteDir();
+    const QStringList candidates
+        = folder.entryList({ prefix + QLatin1Char('*') }, QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QString& name : candidates) {
+        if (isAbandonedCopyName(name, prefix) && !heldByRunningCopy(folder.filePath(name)))
+            QFile::remove(folder.filePath(name));
+    }
+}
+
+void takeOwnLock(QFileDevice& temporary)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(temporary);
+#else
+    // Shows removeAbandonedCopies() of another run that this copy is alive; ends with the process.
+    ::flock(temporary.handle(), LOCK_EX | LOCK_NB);
+#endif
+}
+
+QString lastSystemError(const QFileDevice& file)
+{
+    // A short write leaves Qt without an error of its own; errno then tells the cause.
+    return file.error() == QFileDevice::NoError ? qt_error_string(errno) : file.errorString();
+}
+
 Problem copyContents(QFile& input, QFileDevice& output)
 {
     QByteArray chunk(chunkSize, Qt::Uninitialized);
@@ -67,8 +149,9 @@ Problem copyContents(QFile& input, QFileDevice& output)
             return QStringLiteral("cannot read source: ") + input.errorString();
         if (got == 0)
             break;
+        errno = 0;
         if (output.write(chunk.constData(), got) != got)
-            return QStringLiteral("cannot write temporary file: ") + output.errorString();
+            return QStringLiteral("cannot write temporary file: ") + lastSystemError(output);
         copied += got;
     }
     // A file that grew or shrank while it was read gives no consistent copy.
@@ -148,9 +231,11 @@ Problem copyThroughTemporary(const QFileInfo& source, const QFileInfo& dest, boo
     QFile input(source.absoluteFilePath());
     if (!input.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot open source: ") + input.errorString();
-    QTemporaryFile temporary(dest.absoluteFilePath() + QStringLiteral(".copy-XXXXXX"));
+    removeAbandonedCopies(dest);
+    QTemporaryFile temporary(dest.absoluteDir().filePath(temporaryNamePrefix(dest) + temporaryPlaceholder));
     if (!temporary.open())
         return QStringLiteral("cannot create temporary file: ") + temporary.errorString();
+    takeOwnLock(temporary);
     if (Problem problem = copyContents(input, temporary); !problem.isEmpty())
         return problem;
     if (!temporary.setPermissions(modeOf(dest.exists() ? dest : source)))

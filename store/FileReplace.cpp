@@ -12,6 +12,11 @@
 
 namespace tavik::store {
 
+QFileDevice::Permissions fileModeOf(const QString& path)
+{
+    return QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+}
+
 bool syncFile(const QString& path)
 {
     QFile file(path);

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QFileDevice>
 #include <QString>
 
 namespace tavik::store {
 
+// A file's mode as it stands on the disk. QFileInfo's *User flags say what this process may do
+// (everything, for root), so they are left out; setting them back would widen the mode.
+QFileDevice::Permissions fileModeOf(const QString& path);
 // Forces a file's content to the disk, so a rename that follows cannot expose an empty file
 // after a power loss.
 bool syncFile(const QString& path);

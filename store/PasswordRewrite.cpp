@@ -60,7 +60,7 @@ void Connection::rewriteWithPassword(const QString& newPassword)
     QTemporaryFile rewritten(original.absolutePath() + QStringLiteral("/.") + original.fileName() + QStringLiteral(".XXXXXX"));
     if (!rewritten.open())
         throw EngineError(EngineError::Kind::Io, context(QStringLiteral("change password")), rewritten.errorString());
-    rewritten.setPermissions(QFile::permissions(path_));
+    rewritten.setPermissions(fileModeOf(path_));
     rewritten.close();
 
     exportTo(rewritten.fileName(), newPassword);

@@ -12,6 +12,15 @@ void RunLog::skipped(const QString& task, const EngineError& error, const QStrin
                                      germanMessage(error) + QStringLiteral(" (") + error.sqliteMessage() + QLatin1Char(')')});
 }
 
+namespace {
+// A field can hold megabytes; a line of the log shows enough of it to find the record.
+QString shortened(const QString& value)
+{
+    constexpr qsizetype shown = 200;
+    return value.size() <= shown ? value : value.left(shown) + QStringLiteral("… (%1 Zeichen)").arg(value.size());
+}
+} // namespace
+
 int RunLog::skippedCount(const QString& task) const
 {
     int count = 0;
@@ -25,6 +34,8 @@ bool RunLog::writeTo(const QString& path) const
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
+    // It lists guests' names and values from the data files: for its owner's eyes only.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     QStringList lines = notes_;
     lines << QStringLiteral("Übersprungene Vorgänge: %1").arg(skipped_.size());
     for (const SkippedOperation& operation : skipped_)
@@ -45,7 +56,7 @@ QString RunLog::describe(const SkippedOperation& operation)
     if (!operation.field.isEmpty())
         parts << QStringLiteral("Feld %1").arg(operation.field);
     if (!operation.value.isNull())
-        parts << QStringLiteral("Wert \"%1\"").arg(operation.value);
+        parts << QStringLiteral("Wert \"%1\"").arg(shortened(operation.value));
     parts << operation.reason;
     return parts.join(QStringLiteral(" – "));
 }

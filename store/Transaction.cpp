@@ -22,7 +22,7 @@ Transaction::Transaction(Connection& connection)
 
 Transaction::~Transaction()
 {
-    if (!open_)
+    if (!open_ || !connection_.inTransaction())
         return;
     try {
         connection_.execute(QStringLiteral("ROLLBACK TO ") + name_);
@@ -34,6 +34,13 @@ Transaction::~Transaction()
 
 void Transaction::commit()
 {
+    // On a full disk or an I/O error SQLite rolls the whole transaction back by itself; what
+    // was written since the guard began is gone, and that must not pass for a commit.
+    if (!connection_.inTransaction()) {
+        open_ = false;
+        throw EngineError(EngineError::Kind::Io, connection_.context(QStringLiteral("commit")),
+                          QStringLiteral("the transaction was rolled back after an error"));
+    }
     connection_.execute(QStringLiteral("RELEASE ") + name_, connection_.context(QStringLiteral("commit")));
     open_ = false;
 }
