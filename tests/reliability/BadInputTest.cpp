@@ -1,0 +1,409 @@
+#include "FileState.h"
+#include "MigrationProgram.h"
+#include "TableComparison.h"
+#include "TestMount.h"
+
+#include "store/Connection.h"
+#include "tools/SampleHotel.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <functional>
+#include <stdexcept>
+
+using namespace tavik;
+using namespace tavik::reliability;
+
+namespace {
+
+constexpr int reservations = 300;
+constexpr int pageSize = 4096;
+constexpr int randomFlipsPerPage = 2;
+constexpr qint64 workDiskBytes = 256LL * 1024 * 1024;
+const QString protectingPassword = QStringLiteral("quiret");
+
+// The texts the program ends a failed run with; a run that ends otherwise has said nothing useful.
+const QStringList programMessages = {
+    QStringLiteral("ist mit einem Kennwort geschützt oder ist keine Datendatei"),
+    QStringLiteral("nicht vorhanden"),
+    QStringLiteral("kann nicht geöffnet werden"),
+    QStringLiteral("Datendatei ist geöffnet"),
+    QStringLiteral("Lese- oder Schreibfehler"),
+    QStringLiteral("Fehler der Datenbank"),
+    QStringLiteral("Reservierungen"),
+};
+
+using Field = std::optional<QString>;
+// Says how a field is declared in the table defined anew, or that it is left out.
+using FieldDeclaration = std::function<Field(const QString& field, const QString& type)>;
+
+// Defines a table anew with its rows kept; the declaration decides what becomes of each field.
+// Fixture SQL of the test's own, built from the table's own definition.
+void redefineTable(store::Connection& connection, const QString& table, const FieldDeclaration& declare)
+{
+    const QString quoted = store::quoteIdentifier(table);
+    QStringList definitions { QStringLiteral("\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT") };
+    QStringList kept { QStringLiteral("\"ID\"") };
+    store::Statement fields = connection.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoted));
+    while (fields.step()) {
+        const QString name = fields.text(1);
+        const Field declared = name == QLatin1String("ID") ? std::nullopt : declare(name, fields.text(2));
+        if (!declared)
+            continue;
+        definitions << store::quoteIdentifier(name) + QLatin1Char(' ') + *declared;
+        kept << store::quoteIdentifier(name);
+    }
+    connection.execute(QStringLiteral("ALTER TABLE %1 RENAME TO \"alt\"").arg(quoted));
+    connection.execute(
+        QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted, definitions.join(QStringLiteral(", "))));
+    connection.execute(QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM \"alt\"")
+                           .arg(quoted, kept.join(QStringLiteral(", "))));
+    connection.execute(QStringLiteral("DROP TABLE \"alt\""));
+}
+
+void changeDataFile(const QString& path, const std::function<void(store::Connection&)>& change)
+{
+    const auto connection = store::Connection::open(path, store::OpenOptions {});
+    change(*connection);
+    connection->close();
+}
+
+QByteArray randomBytes(qint64 size, quint64 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator random(seed);
+    for (char& byte : bytes)
+        byte = static_cast<char>(random.bounded(256));
+    return bytes;
+}
+
+// The bytes of a file that is not, or no longer, a data file; nothing for other damages.
+std::optional<QByteArray> foreignBytes(const QString& how, const QByteArray& original)
+{
+    if (how == QLatin1String("empty"))
+        return QByteArray();
+    if (how == QLatin1String("half"))
+        return original.left(original.size() / 2);
+    if (how == QLatin1String("header"))
+        return original.left(50);
+    if (how == QLatin1String("random"))
+        return randomBytes(64 * 1024, 20);
+    if (how == QLatin1String("zeros"))
+        return QByteArray(64 * 1024, '\0');
+    if (how == QLatin1String("text"))
+        return QByteArray("Reservierungen;Gast;Anreise\n1;Meier;14.03.2003\n");
+    return std::nullopt;
+}
+
+// Values no edition writes, put into a sound file. Fixed SQL of the test's own.
+void plantOddValues(const QString& how, store::Connection& c)
+{
+    if (how == QLatin1String("numbers")) {
+        // Without declared types, SQLite keeps numbers as numbers instead of turning them into text.
+        redefineTable(c, QStringLiteral("Reservierungen"),
+            [](const QString&, const QString&) { return Field(QString()); });
+        c.execute(QStringLiteral(
+            "UPDATE \"Reservierungen\" SET \"Re5\" = 3, \"Re6\" = 2.5, \"Re9\" = 89, \"Re10\" = 178.5, "
+            "\"Re12\" = 1e308, \"Re14\" = -1e308, \"Re17\" = 9223372036854775807, \"Erw16\" = 19, \"Erw17\" "
+            "= 7.0"));
+    } else if (how == QLatin1String("blobs")) {
+        c.execute(QStringLiteral(
+            "UPDATE \"Reservierungen\" SET \"Re1\" = X'00FF00', \"Re6\" = X'', \"Re9\" = X'DEADBEEF', "
+            "\"Re10\" = X'01', \"Re17\" = X'FF', \"Erw16\" = X'3139'"));
+        c.execute(QStringLiteral("UPDATE \"Einstellungen\" SET \"MwSt\" = X'3139', \"Memo1\" = X'00'"));
+        c.execute(QStringLiteral("UPDATE \"Artikel\" SET \"Art7\" = X'00' WHERE \"ID\" < 3"));
+    } else if (how == QLatin1String("odd numbers")) {
+        c.execute(QStringLiteral(
+            "UPDATE \"Reservierungen\" SET \"Re6\" = 'NaN', \"Re9\" = '1e999', \"Re10\" = '-0', "
+            "\"Re12\" = 'inf', \"Re14\" = '1.000.000,00', \"Erw16\" = '١٩', \"Erw17\" = '0x13'"));
+        c.execute(QStringLiteral("UPDATE \"Einstellungen\" SET \"MwSt\" = '1e309', \"Zusatz10\" = '-'"));
+    } else if (how == QLatin1String("huge")) {
+        // Other programs write past the declared sizes; SQLite's own checks are switched off for that here.
+        c.execute(QStringLiteral("PRAGMA ignore_check_constraints = ON"));
+        c.execute(QStringLiteral(
+            "UPDATE \"Reservierungen\" SET \"Re1\" = replace(hex(zeroblob(2500000)), '00', 'ä'), "
+            "\"Re13\" = replace(hex(zeroblob(500000)), '0', 'Z'), \"Re14\" = replace(hex(zeroblob(50000)), "
+            "'0', '1') "
+            "WHERE \"ID\" <= 3"));
+        c.execute(QStringLiteral(
+            "UPDATE \"Einstellungen\" SET \"Memo1\" = replace(hex(zeroblob(2500000)), '0', 'x'), "
+            "\"MwSt\" = replace(hex(zeroblob(500000)), '0', '9')"));
+        c.execute(QStringLiteral(
+            "UPDATE \"Artikel\" SET \"Art2\" = replace(hex(zeroblob(2000000)), '00', 'ß') WHERE \"ID\" = 1"));
+    } else {
+        throw std::invalid_argument("no such damage: " + how.toStdString());
+    }
+}
+
+} // namespace
+
+// Older data files that are damaged, foreign, oddly built or oddly named. None may crash the
+// program; each ends with a message and an exit status of its table, and the file stays as it was.
+class BadInputTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void aDamagedOrOddSourceIsReported_data();
+    void aDamagedOrOddSourceIsReported();
+    void aFlippedByteNeverCrashes_data();
+    void aFlippedByteNeverCrashes();
+    void unusualPathsWork_data();
+    void unusualPathsWork();
+    void cleanupTestCase();
+
+private:
+    void damage(const QString& how, const QString& source);
+    void checkEnding(const ProgramResult& result, int expectedExit, const QString& expectedText);
+    void checkNothingLost(const ProgramResult& result, const QString& target);
+
+    WorkFolder work_ { workDiskBytes };
+    QString sourceTemplate_;
+    QString targetTemplate_;
+    std::unique_ptr<MigrationFolder> migration_;
+    std::unique_ptr<FileSnapshot> source_;
+    int tried_ = 0;
+    int handled_ = 0;
+};
+
+void BadInputTest::initTestCase()
+{
+    QVERIFY(work_.isValid());
+    sourceTemplate_ = work_.filePath(QStringLiteral("tavik_20.mdb"));
+    targetTemplate_ = work_.filePath(QStringLiteral("tavik_50.mdb"));
+    tools::writeOlderEditionFile(sourceTemplate_, tools::SampleOptions { reservations, 5, {} });
+    tools::writeNewerEditionFile(targetTemplate_);
+}
+
+void BadInputTest::init()
+{
+    migration_ = std::make_unique<MigrationFolder>(work_.path());
+    QVERIFY(migration_->isValid());
+    QVERIFY(QFile::copy(sourceTemplate_, migration_->source()));
+    QVERIFY(QFile::copy(targetTemplate_, migration_->target()));
+    ++tried_;
+}
+
+void BadInputTest::cleanup()
+{
+    if (source_)
+        QVERIFY2(source_->changes().isEmpty(), qPrintable(source_->changes()));
+    if (!QTest::currentTestFailed())
+        ++handled_;
+    source_.reset();
+    migration_.reset();
+}
+
+void BadInputTest::aDamagedOrOddSourceIsReported_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>(
+        "text"); // on stderr when the run fails, in the list of skipped operations otherwise
+    const QString notADataFile = QStringLiteral("ist mit einem Kennwort geschützt oder ist keine Datendatei");
+    QTest::newRow("empty file") << "empty" << 3
+                                << "Die Tabelle \"Reservierungen\" ist in der Datendatei nicht vorhanden";
+    QTest::newRow("cut to half its size") << "half" << 3 << notADataFile;
+    QTest::newRow("cut inside the file header") << "header" << 3 << notADataFile;
+    QTest::newRow("random bytes") << "random" << 3 << notADataFile;
+    QTest::newRow("zeros") << "zeros" << 3 << notADataFile;
+    QTest::newRow("plain text with the right name") << "text" << 3 << notADataFile;
+    QTest::newRow("protected with another password") << "other password" << 3 << notADataFile;
+    QTest::newRow("protected with the data-file password") << "data-file password" << 3 << notADataFile;
+    for (const char* table : { "Reservierungen", "Einstellungen", "Artikel", "Verzehr" })
+        QTest::addRow("without table %s", table)
+            << QStringLiteral("drop table %1").arg(QLatin1String(table)) << 3
+            << QStringLiteral("Die Tabelle \"%1\" ist in der Datendatei nicht vorhanden")
+                   .arg(QLatin1String(table));
+    for (const char* table : { "Tabelle1", "Tabelle2" })
+        QTest::addRow("without table %s", table)
+            << QStringLiteral("drop table %1").arg(QLatin1String(table)) << 0
+            << QStringLiteral("Die Tabelle \"%1\" ist in der Datendatei nicht vorhanden")
+                   .arg(QLatin1String(table));
+    for (const char* field : { "Reservierungen.Re10", "Reservierungen.Re17", "Reservierungen.Erw16",
+             "Reservierungen.Spare2", "Einstellungen.MwSt", "Artikel.Art7", "Verzehr.Z1", "Verzehr.Ver10" })
+        QTest::addRow("without field %s", field)
+            << QStringLiteral("drop field %1").arg(QLatin1String(field)) << 0
+            << QStringLiteral("Feld %1").arg(QString::fromLatin1(field).section(QLatin1Char('.'), 1));
+    QTest::newRow("whole numbers and floats in text fields")
+        << "numbers" << 0 << "Sie können jetzt Tavik 5.0 starten";
+    QTest::newRow("blobs in text fields") << "blobs" << 0 << "Übersprungene Vorgänge";
+    QTest::newRow("numbers no reading takes") << "odd numbers" << 0 << "ist keine Zahl";
+    QTest::newRow("texts of megabytes") << "huge" << 0 << "Übersprungene Vorgänge";
+}
+
+void BadInputTest::aDamagedOrOddSourceIsReported()
+{
+    QFETCH(QString, damage);
+    QFETCH(int, exitCode);
+    QFETCH(QString, text);
+    this->damage(damage, migration_->source());
+    source_ = std::make_unique<FileSnapshot>(migration_->source());
+    const ProgramResult result = migration_->run();
+    checkEnding(result, exitCode, text);
+    checkNothingLost(result, migration_->target());
+}
+
+void BadInputTest::damage(const QString& how, const QString& source)
+{
+    const QString table = how.section(QLatin1Char(' '), 2).section(QLatin1Char('.'), 0, 0);
+    const QString field = how.section(QLatin1Char('.'), 1);
+    if (how.startsWith(QLatin1String("drop table ")))
+        changeDataFile(source, [&](store::Connection& c) {
+            c.execute(QStringLiteral("DROP TABLE %1").arg(store::quoteIdentifier(table)));
+        });
+    else if (how.startsWith(QLatin1String("drop field ")))
+        changeDataFile(source, [&](store::Connection& c) {
+            redefineTable(c, table, [&](const QString& name, const QString& type) {
+                return name == field ? Field() : Field(type);
+            });
+        });
+    else if (how.endsWith(QLatin1String("password")))
+        tools::writeOlderEditionFile(source,
+            { 20, 5,
+                how.startsWith(QLatin1String("other")) ? QStringLiteral("geheim") : protectingPassword });
+    else if (const std::optional<QByteArray> bytes
+        = foreignBytes(how, contentOf(source).value_or(QByteArray())))
+        QVERIFY(writeContent(source, *bytes));
+    else
+        changeDataFile(source, [&](store::Connection& c) { plantOddValues(how, c); });
+}
+
+void BadInputTest::checkEnding(const ProgramResult& result, int expectedExit, const QString& expectedText)
+{
+    QVERIFY2(result.endedByItself, qPrintable(result.describe()));
+    QVERIFY2(result.exitCode == expectedExit, qPrintable(result.describe()));
+    const QString& where = expectedExit == 0 ? result.out : result.err;
+    QVERIFY2(where.contains(expectedText),
+        qPrintable(QStringLiteral("\"%1\" not said: %2").arg(expectedText, result.describe())));
+}
+
+void BadInputTest::checkNothingLost(const ProgramResult& result, const QString& target)
+{
+    QVERIFY2(someBackupHolds(target, contentOf(targetTemplate_).value_or(QByteArray())),
+        "no backup holds the target as it was");
+    if (result.exitCode != 0)
+        QVERIFY2(!markedImported(target), "a failed run marked the target as imported");
+    const QFileInfo info(target);
+    const QStringList leftovers
+        = leftoversIn(info.path(), { QStringLiteral("tavik_20.mdb"), info.fileName() }, target);
+    QVERIFY2(leftovers.isEmpty(),
+        qPrintable(QStringLiteral("left behind: ") + leftovers.join(QStringLiteral(", "))));
+}
+
+void BadInputTest::aFlippedByteNeverCrashes_data()
+{
+    QTest::addColumn<qint64>("offset");
+    // The file header's fields, then in every page the b-tree header and a few random bytes.
+    const QList<std::pair<int, const char*>> headerFields { { 0, "magic string" }, { 16, "page size" },
+        { 18, "write version" }, { 20, "reserved space" }, { 21, "payload fraction" },
+        { 28, "size in pages" }, { 32, "first free page" }, { 40, "schema cookie" }, { 44, "schema format" },
+        { 52, "largest root page" }, { 56, "text encoding" } };
+    for (const auto& [offset, field] : headerFields)
+        QTest::addRow("file header, %s", field) << qint64(offset);
+    const qint64 pages = QFileInfo(sourceTemplate_).size() / pageSize;
+    QRandomGenerator random(4711);
+    for (qint64 page = 1; page <= pages; ++page) {
+        const qint64 start = (page - 1) * pageSize + (page == 1 ? 100 : 0);
+        QTest::addRow("page %lld, page type", page) << start;
+        QTest::addRow("page %lld, cell count", page) << start + 4;
+        for (int flip = 0; flip < randomFlipsPerPage; ++flip) {
+            const qint64 offset = (page - 1) * pageSize + random.bounded(pageSize);
+            QTest::addRow("page %lld, byte %lld", page, offset % pageSize) << offset;
+        }
+    }
+}
+
+void BadInputTest::aFlippedByteNeverCrashes()
+{
+    QFETCH(qint64, offset);
+    QByteArray bytes = contentOf(migration_->source()).value_or(QByteArray());
+    bytes[offset] = static_cast<char>(~bytes.at(offset));
+    QVERIFY(writeContent(migration_->source(), bytes));
+    source_ = std::make_unique<FileSnapshot>(migration_->source());
+    const ProgramResult result = migration_->run();
+    QVERIFY2(result.endedByItself && QList<int>({ 0, 1, 3, 4 }).contains(result.exitCode),
+        qPrintable(result.describe()));
+    // A flipped byte inside a value changes only that value; nothing can notice it, and the run goes on.
+    if (result.exitCode != 0) {
+        const bool said = std::any_of(programMessages.cbegin(), programMessages.cend(),
+            [&](const QString& message) { return result.err.contains(message); });
+        QVERIFY2(said, qPrintable(result.describe()));
+    }
+    checkNothingLost(result, migration_->target());
+}
+
+void BadInputTest::unusualPathsWork_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("chosen"); // given with --source, protected with the data-file password
+    QTest::addColumn<int>("exitCode");
+    const QString longFolder = QStringLiteral("Ein sehr langer Ordnername für die Daten des Hotels ")
+        + QString(40, QLatin1Char('x'));
+    QTest::newRow("blanks") << "Hotel zur Post/Daten alt/tavik 20 alt.mdb"
+                            << "Hotel zur Post/Daten neu/tavik 50 neu.mdb" << false << 0;
+    QTest::newRow("umlauts") << "Gästehaus Müller/Ältere Daten/Buchungen ÄÖÜ äöü ß.mdb"
+                             << "Gästehaus Müller/Neue Daten/Größe_50.mdb" << false << 0;
+    QTest::newRow("quotes and semicolons") << "O'Brien's; Hotel/it's_20.mdb"
+                                           << "O'Brien's; Hotel/DROP TABLE x; --_50.mdb" << false << 0;
+    QTest::newRow("blanks and umlauts, chosen with --source") << "Sicherung vom März/Kopie Größe_TAVIK_20.MDB"
+                                                              << "Neu/tavik_50.mdb" << true << 0;
+    QTest::newRow("longest file names")
+        << QString(243, QLatin1Char('a')) + QStringLiteral("_20.mdb")
+        << QString(240, QLatin1Char('b')) + QStringLiteral("_50.mdb") << false << 0;
+    QTest::newRow("path of about 420 bytes")
+        << QStringList(4, longFolder).join(QLatin1Char('/')) + QStringLiteral("/tavik_20.mdb")
+        << QStringList(4, longFolder).join(QLatin1Char('/')) + QStringLiteral("/tavik_50.mdb") << false << 0;
+    // SQLite opens no file whose full name is longer than 512 bytes: the copy is made, then refused.
+    QTest::newRow("path beyond what the engine opens")
+        << QStringList(7, longFolder).join(QLatin1Char('/')) + QStringLiteral("/tavik_20.mdb")
+        << QStringList(7, longFolder).join(QLatin1Char('/')) + QStringLiteral("/tavik_50.mdb") << false << 3;
+}
+
+void BadInputTest::unusualPathsWork()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, target);
+    QFETCH(bool, chosen);
+    QFETCH(int, exitCode);
+    source = migration_->path(source);
+    target = migration_->path(target);
+    QVERIFY(QDir().mkpath(QFileInfo(source).path()) && QDir().mkpath(QFileInfo(target).path()));
+    QVERIFY(QFile::copy(targetTemplate_, target));
+    if (chosen)
+        tools::writeOlderEditionFile(source, tools::SampleOptions { reservations, 5, protectingPassword });
+    else
+        QVERIFY(QFile::copy(sourceTemplate_, source));
+    QVERIFY(migration_->pointAt(chosen ? migration_->source() : source, target));
+    if (!chosen)
+        source_ = std::make_unique<FileSnapshot>(source);
+    const ProgramResult result
+        = migration_->run(chosen ? QStringList { QStringLiteral("--source"), source } : QStringList());
+    QVERIFY2(result.endedByItself && result.exitCode == exitCode, qPrintable(result.describe()));
+    if (exitCode == 0) {
+        QVERIFY(markedImported(target));
+        // A file chosen through --source loses its password and nothing else.
+        if (chosen)
+            QCOMPARE(firstDifference(source, sourceTemplate_), QString());
+    } else {
+        QVERIFY2(
+            result.err.contains(QStringLiteral("kann nicht geöffnet werden")), qPrintable(result.describe()));
+    }
+    QVERIFY2(someBackupHolds(target, contentOf(targetTemplate_).value_or(QByteArray())),
+        "no backup holds the target as it was");
+}
+
+void BadInputTest::cleanupTestCase()
+{
+    qInfo().noquote() << QStringLiteral(
+        "bad inputs tried: %1, ended with a message and the source intact: %2")
+                             .arg(tried_)
+                             .arg(handled_);
+}
+
+QTEST_GUILESS_MAIN(BadInputTest)
+#include "BadInputTest.moc"

@@ -1,0 +1,107 @@
+#include "MigrationProgram.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace tavik::reliability {
+
+namespace {
+const QString settingsFolder = QStringLiteral("VB and VBA Program Settings");
+// Long enough for the largest sample on a slow CI machine; a hanging run still ends the test.
+constexpr int longestRunMs = 120000;
+
+bool writeSetting(const QString& folder, const QString& application, const QString& path)
+{
+    QFile file(folder + QLatin1Char('/') + application + QStringLiteral(".conf"));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const QByteArray text = QStringLiteral("[Startup]\nDatenpfad=\"%1\"\n").arg(path).toUtf8();
+    return file.write(text) == text.size();
+}
+} // namespace
+
+QString ProgramResult::describe() const
+{
+    return QStringLiteral("exit status %1%2\nstdout: %3\nstderr: %4")
+        .arg(exitCode)
+        .arg(endedByItself ? QString() : QStringLiteral(" (did not end by itself)"))
+        .arg(out.left(2000), err.left(2000));
+}
+
+ProgramSettings::ProgramSettings(QString configFolder)
+    : configFolder_(std::move(configFolder))
+{
+}
+
+bool ProgramSettings::pointAt(const QString& source, const QString& target) const
+{
+    const QString folder = configFolder_ + QLatin1Char('/') + settingsFolder;
+    return QDir().mkpath(folder) && writeSetting(folder, QStringLiteral("Tavik 2.0"), source)
+        && writeSetting(folder, QStringLiteral("Tavik 5.0"), target);
+}
+
+QProcessEnvironment ProgramSettings::environment() const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configFolder_);
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    return environment;
+}
+
+MigrationFolder::MigrationFolder(const QString& parent)
+    : dir_((parent.isEmpty() ? QDir::tempPath() : parent) + QStringLiteral("/migration-XXXXXX"))
+    , data_(dir_.filePath(QStringLiteral("daten")))
+    , settings_(dir_.filePath(QStringLiteral("config")))
+{
+    valid_ = dir_.isValid() && QDir().mkpath(data_) && settings_.pointAt(source(), target());
+}
+
+ProgramResult MigrationFolder::run(const QStringList& further, qint64 fileSizeLimit) const
+{
+    return runProgram(environment(), batchArguments(further), fileSizeLimit);
+}
+
+QString programPath()
+{
+    return qEnvironmentVariable("TAVIK_PROGRAM");
+}
+
+QStringList batchArguments(const QStringList& further)
+{
+    return QStringList { QStringLiteral("--batch"), QStringLiteral("--vat"), QStringLiteral("19") } + further;
+}
+
+ProgramResult runProgram(
+    const QProcessEnvironment& environment, const QStringList& arguments, qint64 fileSizeLimit)
+{
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    if (fileSizeLimit > 0) {
+        program.setChildProcessModifier([fileSizeLimit] {
+            // Ignored, SIGXFSZ turns the limit into a failing write instead of a killed process.
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit { static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit) };
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
+    program.start(programPath(), arguments);
+    program.closeWriteChannel();
+    ProgramResult result;
+    const bool finished = program.waitForFinished(longestRunMs);
+    if (!finished) {
+        program.kill();
+        program.waitForFinished();
+    }
+    result.endedByItself = finished && program.exitStatus() == QProcess::NormalExit;
+    result.exitCode = program.exitCode();
+    result.out = QString::fromUtf8(program.readAllStandardOutput());
+    result.err = QString::fromUtf8(program.readAllStandardError());
+    return result;
+}
+
+} // namespace tavik::reliability
