@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev libsqlcipher-dev libgl-dev
-          qt6-translations-l10n xvfb xauth xdotool fonts-dejavu-core fonts-liberation)
+          qt6-translations-l10n xvfb xauth xdotool fonts-dejavu-core fonts-liberation
+          clang libclang-rt-14-dev)
 
 missing=()
 for package in "${packages[@]}"; do
