@@ -193,16 +193,16 @@ void FormLayout::buildWindow(QMainWindow& window)
 
 void FormLayout::buildTextLabels()
 {
-    for (const TextLabel& spec : textLabels) {
-        auto* label = new QLabel(QString::fromUtf8(spec.text), form);
-        label->setObjectName(spec.name);
-        label->setGeometry(pixelRect(scale_, spec.box));
-        label->setFont(fontFor(spec.font));
-        label->setAlignment(spec.alignment);
+    for (const TextLabel& entry : textLabels) {
+        auto* label = new QLabel(QString::fromUtf8(entry.text), form);
+        label->setObjectName(entry.name);
+        label->setGeometry(pixelRect(scale_, entry.box));
+        label->setFont(fontFor(entry.font));
+        label->setAlignment(entry.alignment);
         label->setWordWrap(true);
-        if (spec.colour)
-            setColour(*label, QPalette::WindowText, QColor::fromRgb(*spec.colour));
-        this->*spec.member = label;
+        if (entry.colour)
+            setColour(*label, QPalette::WindowText, QColor::fromRgb(*entry.colour));
+        this->*entry.member = label;
     }
 }
 
@@ -253,11 +253,11 @@ void FormLayout::buildButtons()
     Command7->setGeometry(pixelRect(scale_, { 3600, 7440, 2295, 495 }));
     Command7->hide();
 
-    for (const HiddenButton& spec : hiddenButtons) {
-        auto* button = new QPushButton(QString::fromUtf8(spec.caption), form);
-        button->setObjectName(spec.name);
+    for (const HiddenButton& entry : hiddenButtons) {
+        auto* button = new QPushButton(QString::fromUtf8(entry.caption), form);
+        button->setObjectName(entry.name);
         button->hide();
-        this->*spec.member = button;
+        this->*entry.member = button;
     }
 }
 
@@ -271,11 +271,11 @@ void FormLayout::buildMenu(QMainWindow& window)
 
 void FormLayout::buildTimers()
 {
-    for (const StepTimer& spec : timers) {
+    for (const StepTimer& entry : timers) {
         auto* timer = new QTimer(form);
-        timer->setObjectName(spec.name);
-        timer->setInterval(spec.intervalMs);
-        this->*spec.member = timer;
+        timer->setObjectName(entry.name);
+        timer->setInterval(entry.intervalMs);
+        this->*entry.member = timer;
     }
 }
 
