@@ -1,6 +1,7 @@
 #include "store/FileCopy.h"
 
 #include "store/FileLockProbe.h"
+#include "store/FileReplace.h"
 
 #include <QDebug>
 #include <QDir>
@@ -160,12 +161,6 @@ Problem copyContents(QFile& input, QFileDevice& output)
     return {};
 }
 
-QFileDevice::Permissions modeOf(const QFileInfo& file)
-{
-    // The *User flags say what this process may do, not the file's mode; Qt would set them as owner flags.
-    return file.permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
-}
-
 Problem syncToDisk(QFileDevice& file)
 {
     if (!file.flush())
@@ -189,16 +184,6 @@ bool moveIntoPlace(const QString& from, const QString& to, bool replace)
         != 0;
 }
 #else
-void syncFolder(const QString& folder)
-{
-    // The renamed entry only outlasts a power cut once the folder itself is on disk.
-    const int descriptor = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (descriptor < 0)
-        return;
-    ::fsync(descriptor);
-    ::close(descriptor);
-}
-
 bool moveWithoutReplacing(const char* from, const char* to)
 {
     // link() refuses an existing name in one step, where a check before rename() could lose a race;
@@ -214,10 +199,9 @@ bool moveWithoutReplacing(const char* from, const char* to)
 
 bool moveIntoPlace(const QString& from, const QString& to, bool replace)
 {
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
-    const bool moved = replace ? ::rename(source.constData(), target.constData()) == 0
-                               : moveWithoutReplacing(source.constData(), target.constData());
+    const bool moved = replace ? replaceFile(from, to)
+                               : moveWithoutReplacing(QFile::encodeName(from).constData(), QFile::encodeName(to).constData());
+    // The renamed entry only outlasts a power cut once the folder itself is on disk.
     if (moved)
         syncFolder(QFileInfo(to).absolutePath());
     return moved;
@@ -238,7 +222,7 @@ Problem copyThroughTemporary(const QFileInfo& source, const QFileInfo& dest, boo
     takeOwnLock(temporary);
     if (Problem problem = copyContents(input, temporary); !problem.isEmpty())
         return problem;
-    if (!temporary.setPermissions(modeOf(dest.exists() ? dest : source)))
+    if (!temporary.setPermissions(fileModeOf((dest.exists() ? dest : source).absoluteFilePath())))
         return QStringLiteral("cannot set permissions: ") + temporary.errorString();
     if (Problem problem = syncToDisk(temporary); !problem.isEmpty())
         return problem;

@@ -21,22 +21,6 @@ qsizetype characterCount(const QString& text)
     return count;
 }
 
-bool isWholeNumber(const QVariant& value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 void KeyRuns::append(qint64 key)

@@ -7,6 +7,22 @@
 
 namespace tavik::store {
 
+bool isWholeNumber(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void ColumnValue::release()
 {
     kind = Kind::Null;
@@ -176,16 +192,11 @@ void Statement::bind(int index, const QVariant& value)
         bindNull(index);
         return;
     }
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
+    if (isWholeNumber(value)) {
         bind(index, value.toLongLong());
         return;
+    }
+    switch (value.typeId()) {
     case QMetaType::Double:
     case QMetaType::Float:
         bind(index, value.toDouble());

@@ -14,6 +14,9 @@ struct sqlite3_stmt;
 
 namespace tavik::store {
 
+// Bool and the integer types: what is stored as a whole number.
+bool isWholeNumber(const QVariant& value);
+
 // A field's value as the engine keeps it between reading and writing. Lighter than a QVariant,
 // since a walk over a table reads, keeps and binds millions of them; a null value keeps the
 // storage of its last text, so reading the next record into it allocates nothing.
