@@ -13,9 +13,25 @@ namespace tavik::import {
 
 namespace {
 
-// Enough for every rate and the common amounts of a large hotel; beyond it the readings are
-// dropped and gathered anew, so memory stays bounded whatever the file holds.
-constexpr std::size_t keptReadings = 16384;
+// FNV-1a: qHash of a QString runs AES instructions, which some virtual machines make slower
+// than the reading itself; the texts here are a few characters long.
+std::size_t hashOf(const QString& text)
+{
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const QChar character : text) {
+        hash ^= character.unicode();
+        hash *= 1099511628211ULL;
+    }
+    return static_cast<std::size_t>(hash ^ (hash >> 32));
+}
+
+// The bits of a double that vary for everyday amounts lie at the top; they are folded down.
+std::size_t hashOf(quint64 bits)
+{
+    bits ^= bits >> 29;
+    bits *= 0x9E3779B97F4A7C15ULL;
+    return static_cast<std::size_t>(bits ^ (bits >> 32));
+}
 
 template <typename StrictReading>
 std::optional<double> readAmountWith(
@@ -55,28 +71,20 @@ std::optional<double> readAmount(const QVariant& value, const QLocale& numberFor
 
 RunNumbers::RunNumbers(QLocale numberFormat)
     : numberFormat_(std::move(numberFormat))
+    , readings_(slotCount)
+    , writings_(slotCount)
 {
-}
-
-std::size_t RunNumbers::TextHash::operator()(const QString& text) const noexcept
-{
-    std::uint64_t hash = 14695981039346656037ULL;
-    for (const QChar character : text) {
-        hash ^= character.unicode();
-        hash *= 1099511628211ULL;
-    }
-    return static_cast<std::size_t>(hash);
 }
 
 std::optional<double> RunNumbers::strict(const QString& text)
 {
-    if (const auto known = strictReadings_.find(text); known != strictReadings_.end())
-        return known->second;
-    if (strictReadings_.size() >= keptReadings)
-        strictReadings_.clear();
-    const std::optional<double> reading = store::readStrict(text, numberFormat_);
-    strictReadings_.emplace(text, reading);
-    return reading;
+    Reading& slot = readings_[hashOf(text) & (slotCount - 1)];
+    if (!slot.used || slot.text != text) {
+        slot.value = store::readStrict(text, numberFormat_);
+        slot.text = text;
+        slot.used = true;
+    }
+    return slot.value;
 }
 
 std::optional<double> RunNumbers::amount(const QVariant& value)
@@ -87,11 +95,13 @@ std::optional<double> RunNumbers::amount(const QVariant& value)
 QString RunNumbers::text(double value)
 {
     const quint64 bits = std::bit_cast<quint64>(value);
-    if (const auto known = texts_.find(bits); known != texts_.end())
-        return known->second;
-    if (texts_.size() >= keptReadings)
-        texts_.clear();
-    return texts_.emplace(bits, store::numberToText(value, numberFormat_)).first->second;
+    Writing& slot = writings_[hashOf(bits) & (slotCount - 1)];
+    if (!slot.used || slot.bits != bits) {
+        slot.text = store::numberToText(value, numberFormat_);
+        slot.bits = bits;
+        slot.used = true;
+    }
+    return slot.text;
 }
 
 QLocale withoutSystemLookups(const QLocale& numberFormat)

@@ -4,7 +4,7 @@
 #include <QVariant>
 
 #include <optional>
-#include <unordered_map>
+#include <vector>
 
 namespace tavik::import {
 
@@ -16,8 +16,10 @@ std::optional<double> readAmount(const QVariant& value, const QLocale& numberFor
 
 // The numbers of one run, read and written in the user's format with the same results as
 // readStrict, readAmount and numberToText. A run meets few different texts and totals (rates,
-// common amounts) again and again, and converting one costs more than finding it, so each
-// conversion is kept, up to a bound.
+// common amounts) again and again, and converting one costs more than finding it, so the last
+// conversions are kept in fixed tables: a slot per hash, overwritten on a miss. A table of nodes
+// that grows with the run spreads over more memory than the processor's caches hold, and its
+// lookups then cost as much as the conversions they save.
 class RunNumbers {
 public:
     explicit RunNumbers(QLocale numberFormat);
@@ -28,15 +30,22 @@ public:
     QString text(double value);
 
 private:
-    // qHash of a QString runs AES instructions, which some virtual machines make slower than the
-    // reading itself; the texts here are a few characters long, and FNV-1a suffices for them.
-    struct TextHash {
-        std::size_t operator()(const QString& text) const noexcept;
+    static constexpr std::size_t slotCount = 1024; // a power of two
+
+    struct Reading {
+        bool used = false;
+        QString text;
+        std::optional<double> value;
+    };
+    struct Writing {
+        bool used = false;
+        quint64 bits = 0; // of the value, so -0 stays apart from 0
+        QString text;
     };
 
     QLocale numberFormat_;
-    std::unordered_map<QString, std::optional<double>, TextHash> strictReadings_;
-    std::unordered_map<quint64, QString> texts_; // by the bits of the value, so -0 stays apart from 0
+    std::vector<Reading> readings_;
+    std::vector<Writing> writings_;
 };
 
 // The same number format without the system's lookups: the system locale asks the operating
