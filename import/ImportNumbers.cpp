@@ -104,18 +104,6 @@ QString RunNumbers::text(double value)
     return slot.text;
 }
 
-QLocale withoutSystemLookups(const QLocale& numberFormat)
-{
-    const QLocale named(numberFormat.name());
-    const bool sameSymbols = named.decimalPoint() == numberFormat.decimalPoint()
-        && named.groupSeparator() == numberFormat.groupSeparator()
-        && named.negativeSign() == numberFormat.negativeSign()
-        && named.positiveSign() == numberFormat.positiveSign()
-        && named.exponential() == numberFormat.exponential() && named.zeroDigit() == numberFormat.zeroDigit()
-        && named.percent() == numberFormat.percent();
-    return sameSymbols ? named : numberFormat;
-}
-
 std::optional<qint16> toInt16HalfEven(double value)
 {
     if (!std::isfinite(value))

@@ -48,12 +48,6 @@ private:
     std::vector<Writing> writings_;
 };
 
-// The same number format without the system's lookups: the system locale asks the operating
-// system anew for every symbol, which costs more than reading a number. A named locale whose
-// numeric symbols all equal the system's reads and writes every number alike and is returned in
-// its place; otherwise (a user's own separators, say) the format is returned as it is.
-QLocale withoutSystemLookups(const QLocale& numberFormat);
-
 // Rounded to a whole number, halves to the even neighbour (2.5 gives 2, 3.5 gives 4), whatever the
 // floating-point environment says. Nothing when the result does not fit in 16 bits.
 std::optional<qint16> toInt16HalfEven(double value);

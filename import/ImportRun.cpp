@@ -106,7 +106,7 @@ public:
     ImportRun(store::DataControls& controls, const QLocale& numberFormat, ImportProgress& progress,
         store::RunLog& log)
         : controls_(controls)
-        , numbers_(withoutSystemLookups(numberFormat))
+        , numbers_(store::withoutSystemLookups(numberFormat))
         , progress_(progress)
         , log_(log)
     {

@@ -1,6 +1,7 @@
 #include "store/Engine.h"
 
 #include "store/Database.h"
+#include "store/NumberText.h"
 
 #include <QFileInfo>
 
@@ -26,7 +27,7 @@ ErrorContext contextFor(const QString& path, const char* operation)
 } // namespace
 
 Engine::Engine(QLocale numberFormat)
-    : numberFormat_(std::move(numberFormat))
+    : numberFormat_(withoutSystemLookups(numberFormat))
 {
 }
 

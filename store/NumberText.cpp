@@ -1,6 +1,7 @@
 #include "store/NumberText.h"
 
 #include <QStringView>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <array>
@@ -28,14 +29,6 @@ constexpr std::int64_t certainUnderflowPower = -400;
 // arithmetic on it from overflowing.
 constexpr std::int64_t exponentCap = 1'000'000'000;
 
-// A value rounded to 15 significant digits: digits without trailing zeros, and the power of
-// ten of the first digit.
-struct RoundedDecimal {
-    bool negative = false;
-    std::string digits;
-    int leadingPower = 0;
-};
-
 // A number as read from text: value = digits (as one integer) * 10^exponent.
 struct DecimalParts {
     bool negative = false;
@@ -53,47 +46,100 @@ bool isAsciiDigit(QChar character)
     return character >= u'0' && character <= u'9';
 }
 
-// to_chars is used because snprintf and QString::number would pick up the C library's locale,
-// which QCoreApplication sets from the environment.
-RoundedDecimal roundToSignificantDigits(double value)
-{
-    std::array<char, 64> buffer {};
-    const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), std::fabs(value),
-        std::chars_format::scientific, significantDigits - 1);
-    const std::string_view text(buffer.data(), written.ptr - buffer.data()); // "d.ddddddddddddddde+XX"
-    const auto exponentMark = text.find('e');
+// A value rounded to 15 significant digits: digits without trailing zeros, and the power of
+// ten of the first digit. to_chars is used because snprintf and QString::number would pick up
+// the C library's locale, which QCoreApplication sets from the environment.
+struct RoundedDecimal {
+    std::array<char, significantDigits> digits {};
+    int digitCount = 0;
+    int leadingPower = 0;
 
-    RoundedDecimal rounded;
-    rounded.negative = std::signbit(value);
-    rounded.digits = std::string(text.substr(0, 1)) + std::string(text.substr(2, exponentMark - 2));
-    rounded.digits.erase(rounded.digits.find_last_not_of('0') + 1);
-    std::string_view exponentText = text.substr(exponentMark + 1);
-    if (exponentText.front() == '+')
-        exponentText.remove_prefix(1); // from_chars accepts only the minus sign
-    std::from_chars(exponentText.data(), exponentText.data() + exponentText.size(), rounded.leadingPower);
-    return rounded;
+    explicit RoundedDecimal(double magnitude)
+    {
+        std::array<char, 32> buffer {};
+        const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
+            std::chars_format::scientific, significantDigits - 1);
+        const std::string_view text(buffer.data(), written.ptr - buffer.data()); // "d.dddddddddddddde+XX"
+        const auto exponentMark = text.find('e');
+        digits[digitCount++] = text[0];
+        for (std::size_t i = 2; i < exponentMark; ++i)
+            digits[digitCount++] = text[i];
+        while (digitCount > 1 && digits[digitCount - 1] == '0')
+            --digitCount;
+        std::string_view exponentText = text.substr(exponentMark + 1);
+        if (exponentText.front() == '+')
+            exponentText.remove_prefix(1); // from_chars accepts only the minus sign
+        std::from_chars(exponentText.data(), exponentText.data() + exponentText.size(), leadingPower);
+    }
+};
+
+// The text is written into one buffer and made a QString once: totals are written for every
+// reservation of a run.
+class NumberWriter {
+public:
+    explicit NumberWriter(const QString& separator)
+        : separator_(separator)
+    {
+    }
+
+    void put(char character) { units_.append(char16_t(character)); }
+    void put(const char* characters, int count)
+    {
+        for (int i = 0; i < count; ++i)
+            put(characters[i]);
+    }
+    void putZeros(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            put('0');
+    }
+    void putSeparator()
+    {
+        for (const QChar unit : separator_)
+            units_.append(unit.unicode());
+    }
+    QString text() const { return QString(reinterpret_cast<const QChar*>(units_.constData()), units_.size()); }
+
+private:
+    const QString& separator_;
+    QVarLengthArray<char16_t, 48> units_;
+};
+
+void writePositional(const RoundedDecimal& rounded, NumberWriter& out)
+{
+    if (rounded.leadingPower < 0) {
+        out.put('0');
+        out.putSeparator();
+        out.putZeros(-rounded.leadingPower - 1);
+        out.put(rounded.digits.data(), rounded.digitCount);
+        return;
+    }
+    const int integerLength = rounded.leadingPower + 1;
+    if (rounded.digitCount <= integerLength) {
+        out.put(rounded.digits.data(), rounded.digitCount);
+        out.putZeros(integerLength - rounded.digitCount);
+        return;
+    }
+    out.put(rounded.digits.data(), integerLength);
+    out.putSeparator();
+    out.put(rounded.digits.data() + integerLength, rounded.digitCount - integerLength);
 }
 
-QString positionalForm(const RoundedDecimal& rounded, const QString& separator)
+void writeExponent(const RoundedDecimal& rounded, NumberWriter& out)
 {
-    const QString digits = QString::fromLatin1(rounded.digits);
-    if (rounded.leadingPower < 0)
-        return QStringLiteral("0") + separator + QString(-rounded.leadingPower - 1, u'0') + digits;
-    const qsizetype integerLength = rounded.leadingPower + 1;
-    if (digits.size() <= integerLength)
-        return digits + QString(integerLength - digits.size(), u'0');
-    return digits.left(integerLength) + separator + digits.mid(integerLength);
-}
-
-QString exponentForm(const RoundedDecimal& rounded, const QString& separator)
-{
-    const QString digits = QString::fromLatin1(rounded.digits);
-    QString text = digits.left(1);
-    if (digits.size() > 1)
-        text += separator + digits.mid(1);
-    text += rounded.leadingPower < 0 ? QStringLiteral("E-") : QStringLiteral("E+");
-    text += QString::number(std::abs(rounded.leadingPower)).rightJustified(2, u'0');
-    return text;
+    out.put(rounded.digits[0]);
+    if (rounded.digitCount > 1) {
+        out.putSeparator();
+        out.put(rounded.digits.data() + 1, rounded.digitCount - 1);
+    }
+    out.put('E');
+    out.put(rounded.leadingPower < 0 ? '-' : '+');
+    std::array<char, 8> power {};
+    const auto written = std::to_chars(power.data(), power.data() + power.size(), std::abs(rounded.leadingPower));
+    const int length = int(written.ptr - power.data());
+    if (length < 2)
+        out.put('0');
+    out.put(power.data(), length);
 }
 
 // Walks through a text; the lenient reading lets it step over blanks wherever they stand.
@@ -213,12 +259,23 @@ QString numberToText(double value, const QLocale& numberFormat)
         return {};
     if (value == 0.0)
         return QStringLiteral("0");
-    const RoundedDecimal rounded = roundToSignificantDigits(value);
+    const RoundedDecimal rounded(std::fabs(value));
     const QString separator = numberFormat.decimalPoint();
-    const QString sign = rounded.negative ? QStringLiteral("-") : QString();
+    NumberWriter out(separator);
+    if (std::signbit(value))
+        out.put('-');
     if (rounded.leadingPower < smallestPositionalPower || rounded.leadingPower > largestPositionalPower)
-        return sign + exponentForm(rounded, separator);
-    return sign + positionalForm(rounded, separator);
+        writeExponent(rounded, out);
+    else
+        writePositional(rounded, out);
+    return out.text();
+}
+
+QString wholeNumberToText(qint64 value)
+{
+    std::array<char, 24> buffer {};
+    const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return QString::fromLatin1(buffer.data(), written.ptr - buffer.data());
 }
 
 double readLenient(const QString& text)
@@ -263,6 +320,18 @@ std::optional<double> readStrict(const QString& text, const QLocale& numberForma
         return std::nullopt;
     parts.exponent = exponent - fractionDigits;
     return toDouble(parts);
+}
+
+QLocale withoutSystemLookups(const QLocale& numberFormat)
+{
+    const QLocale named(numberFormat.name());
+    const bool sameSymbols = named.decimalPoint() == numberFormat.decimalPoint()
+        && named.groupSeparator() == numberFormat.groupSeparator()
+        && named.negativeSign() == numberFormat.negativeSign()
+        && named.positiveSign() == numberFormat.positiveSign()
+        && named.exponential() == numberFormat.exponential() && named.zeroDigit() == numberFormat.zeroDigit()
+        && named.percent() == numberFormat.percent();
+    return sameSymbols ? named : numberFormat;
 }
 
 } // namespace tavik::store

@@ -14,6 +14,10 @@ namespace tavik::store {
 // locale has no influence.
 QString numberToText(double value, const QLocale& numberFormat);
 
+// A whole number as QString::number writes it ("-12"), without its locale machinery: line
+// numbers and keys are written for every charge line.
+QString wholeNumberToText(qint64 value);
+
 // The lenient reading (nights, quantities): the leading number of the text. Blanks, tabs, carriage
 // returns and line feeds are skipped wherever they stand (" 1 2" reads 12), a point is the decimal
 // separator, an optional sign and exponent (E or D, either case, with optional sign) are taken,
@@ -28,5 +32,11 @@ double readLenient(const QString& text);
 // and '+' the locale's own signs are accepted. Nothing is returned for a text of another shape
 // or a value beyond the double range; a value too small for a double reads as 0.
 std::optional<double> readStrict(const QString& text, const QLocale& numberFormat);
+
+// The same number format without the system's lookups: the system locale asks the operating
+// system anew for every symbol, which costs more than reading a number. A named locale whose
+// numeric symbols all equal the system's reads and writes every number alike and is returned in
+// its place; otherwise (a user's own separators, say) the format is returned as it is.
+QLocale withoutSystemLookups(const QLocale& numberFormat);
 
 } // namespace tavik::store

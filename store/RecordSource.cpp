@@ -491,7 +491,7 @@ QString RecordSource::text(int index) const
     case ColumnValue::Kind::Text:
         return current.text;
     case ColumnValue::Kind::Integer:
-        return QString::number(current.integer);
+        return wholeNumberToText(current.integer);
     case ColumnValue::Kind::Real:
         return numberToText(current.real, engine_.numberFormat());
     case ColumnValue::Kind::Other:
@@ -530,7 +530,7 @@ QString RecordSource::textOf(const QVariant& value) const
     if (value.typeId() == QMetaType::Bool)
         return value.toBool() ? QStringLiteral("-1") : QStringLiteral("0");
     if (isWholeNumber(value))
-        return QString::number(value.toLongLong());
+        return wholeNumberToText(value.toLongLong());
     return value.toString();
 }
 

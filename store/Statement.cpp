@@ -222,7 +222,9 @@ void Statement::run()
 {
     while (step()) {
     }
-    reset();
+    // The bindings stay: whoever runs a statement again binds every parameter anew, and cached
+    // statements are reset with their bindings when handed out.
+    sqlite3_reset(handle());
 }
 
 void Statement::reset()

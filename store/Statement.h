@@ -61,7 +61,7 @@ public:
 
     // Runs one step; true while a row is there.
     bool step();
-    // Runs a statement that returns no rows, then resets it for reuse.
+    // Runs a statement that returns no rows, then resets it for reuse; its bindings stay.
     void run();
     void reset();
 

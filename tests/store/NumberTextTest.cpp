@@ -8,6 +8,7 @@
 using tavik::store::numberToText;
 using tavik::store::readLenient;
 using tavik::store::readStrict;
+using tavik::store::wholeNumberToText;
 
 namespace {
 
@@ -41,6 +42,7 @@ private slots:
     void readsStrictly();
     void readsBackWhatItWrote_data();
     void readsBackWhatItWrote();
+    void writesWholeNumbersAsQtDoes();
 };
 
 void NumberTextTest::writesNumbers_data()
@@ -227,6 +229,13 @@ void NumberTextTest::readsBackWhatItWrote()
         QVERIFY2(readBack.has_value(), qPrintable(text));
         QVERIFY2(*readBack == value, qPrintable(text + QStringLiteral(": ") + mismatch(*readBack, value)));
     }
+}
+
+void NumberTextTest::writesWholeNumbersAsQtDoes()
+{
+    for (const qint64 value : { qint64(0), qint64(7), qint64(-12), qint64(1234567890123),
+             std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::min() })
+        QCOMPARE(wholeNumberToText(value), QString::number(value));
 }
 
 QTEST_GUILESS_MAIN(NumberTextTest)
