@@ -46,7 +46,7 @@ ChargeLineStep::ChargeLineStep(
         kinds_[i] = PreparedKind { &kind, &controls_.lb_rg20(kind.textElement),
             kind.rateElement >= 0 ? &controls_.lb_rg20(kind.rateElement) : nullptr,
             kind.amountElement >= 0 ? &controls_.lb_rg20(kind.amountElement) : nullptr,
-            kind.category ? QVariant(QString::fromUtf8(kind.category)) : QVariant() };
+            kind.category ? QString::fromUtf8(kind.category) : QString() };
     }
     const char* names[chargeFieldCount]
         = { "Ver1", "Ver2", "Ver3", "Ver4", "Ver5", "Ver6", "Ver8", "Ver10", "Z1" };
@@ -110,7 +110,9 @@ bool ChargeLineStep::writeLine(const PreparedKind& kind, RunState& state)
         assign(Z1, line.Z1);
         assign(Ver3, line.Ver3);
         assign(Ver4, line.Ver4);
-        if (line.Ver5)
+        if (line.amountIsText)
+            assign(Ver5, line.amountText);
+        else if (line.Ver5)
             assign(Ver5, *line.Ver5);
         addToSums(kind, state);
         if (kind.kind->shape != LineShape::TouristTax)
@@ -132,10 +134,9 @@ ChargeLineStep::LineValues ChargeLineStep::roomValues(const PreparedKind& kind, 
     line.Ver1 = quantity();
     line.Z1 = roomText(kind, state);
     // The room line stores the rate it worked out, so that a fallback to Re18 shows in the line.
-    line.Ver3 = state.MwSt_Satz ? QVariant(*state.MwSt_Satz) : emptyText_;
+    line.Ver3 = state.MwSt_Satz ? QVariant(*state.MwSt_Satz) : QVariant(emptyText_);
     line.Ver4 = controls_.lb_rg20(roomPriceElement).text();
     line.amountText = kind.amount->text();
-    line.Ver5 = QVariant(line.amountText);
     return line;
 }
 
@@ -149,13 +150,13 @@ ChargeLineStep::LineValues ChargeLineStep::pricedValues(const PreparedKind& kind
     line.Ver3 = kind.rate->text();
     line.Ver4 = emptyText_;
     line.amountText = kind.amount->text();
-    line.Ver5 = QVariant(line.amountText);
     return line;
 }
 
 ChargeLineStep::LineValues ChargeLineStep::touristTaxValues(const PreparedKind& kind)
 {
     LineValues line;
+    line.amountIsText = false;
     line.Ver1 = emptyText_;
     line.Z1 = kind.text->text();
     line.Ver3 = zeroRate_;
@@ -202,10 +203,16 @@ QString ChargeLineStep::roomText(const PreparedKind& kind, RunState& state)
     // Less than one night reads as " Nächte " too: a wording left over from another reservation
     // would describe that reservation's stay, not this one.
     state.Naechte_Text = nights == 1.0 ? texts::oneNight : texts::severalNights;
-    QString text = kind.text->text() + texts::roomTextSeparator + numbers_.text(nights) + state.Naechte_Text;
+    const QString offer = kind.text->text();
+    const QString nightsText = numbers_.text(nights);
     const QString employee = controls_.Mitarbeiter.text();
+    // Made in one piece: a room line is written for nearly every reservation.
+    QString text;
+    text.reserve(offer.size() + texts::roomTextSeparator.size() + nightsText.size() + state.Naechte_Text.size()
+        + employee.size() + 2);
+    text.append(offer).append(texts::roomTextSeparator).append(nightsText).append(state.Naechte_Text);
     if (!employee.isEmpty())
-        text += QLatin1Char('[') + employee + QLatin1Char(']');
+        text.append(QLatin1Char('[')).append(employee).append(QLatin1Char(']'));
     return text;
 }
 
@@ -264,7 +271,7 @@ void ChargeLineStep::writeReservationMarks(const PreparedKind& kind)
         log_.engineError(texts::readReservationField, reservationsTable, idField, QString(), error);
     }
     assign(Ver10, originMark_);
-    if (kind.category.isValid())
+    if (!kind.category.isNull())
         assign(Ver8, kind.category);
 }
 
@@ -292,7 +299,13 @@ bool ChargeLineStep::saveRecord(const LineValues& line)
     }
 }
 
-void ChargeLineStep::assign(ChargeFieldId id, const QVariant& value)
+namespace {
+QString shownValue(const QVariant& value) { return value.toString(); }
+const QString& shownValue(const QString& text) { return text; }
+} // namespace
+
+template <typename Value>
+void ChargeLineStep::assignValue(ChargeFieldId id, const Value& value)
 {
     const ChargeField& field = chargeFields_[id];
     try {
@@ -300,8 +313,18 @@ void ChargeLineStep::assign(ChargeFieldId id, const QVariant& value)
             controls_.Data4.fieldIndex(field.name); // throws the engine's error naming the field
         controls_.Data4.setValue(field.index, value);
     } catch (const EngineError& error) {
-        log_.engineError(texts::assignLineField, chargesTable, field.name, value.toString(), error);
+        log_.engineError(texts::assignLineField, chargesTable, field.name, shownValue(value), error);
     }
+}
+
+void ChargeLineStep::assign(ChargeFieldId id, const QVariant& value)
+{
+    assignValue(id, value);
+}
+
+void ChargeLineStep::assign(ChargeFieldId id, const QString& text)
+{
+    assignValue(id, text);
 }
 
 } // namespace tavik::import

@@ -88,7 +88,7 @@ private:
         store::BoundField* text;
         store::BoundField* rate;
         store::BoundField* amount;
-        QVariant category;
+        QString category; // null: not written
     };
 
     // What one line writes before the sums.
@@ -96,9 +96,12 @@ private:
         QVariant Ver1;
         QString Z1;
         QVariant Ver3;
-        QVariant Ver4;
-        std::optional<QVariant> Ver5; // empty when the amount could not even be read
-        QString amountText; // the amount field's text, for the zero-amount test
+        QString Ver4;
+        // The amount: the amount field's text (also for the zero-amount test), or for the tourist
+        // tax Spare2's value as it is; nothing when Spare2 could not even be read.
+        QString amountText;
+        std::optional<QVariant> Ver5;
+        bool amountIsText = true;
     };
 
     bool writeLine(const PreparedKind& kind, RunState& state);
@@ -114,6 +117,10 @@ private:
     bool startRecord(const LineValues& line);
     bool saveRecord(const LineValues& line);
     void assign(ChargeFieldId field, const QVariant& value);
+    // Texts, most of what a line holds, are assigned without a variant around them.
+    void assign(ChargeFieldId field, const QString& text);
+    template <typename Value>
+    void assignValue(ChargeFieldId field, const Value& value);
     void reportMissingReservationFields();
 
     store::DataControls& controls_;
@@ -124,9 +131,9 @@ private:
     std::array<ChargeField, chargeFieldCount> chargeFields_;
     int idIndex_ = -1;
     int spare2Index_ = -1;
-    const QVariant emptyText_;
+    const QString emptyText_;
     const QVariant zeroRate_;
-    const QVariant originMark_;
+    const QString originMark_;
 };
 
 } // namespace tavik::import

@@ -232,10 +232,6 @@ bool RecordSource::eof() const
     return position_ >= keys_.size();
 }
 
-bool RecordSource::hasCurrent() const
-{
-    return connection_ && (adding_ || position_ < keys_.size());
-}
 
 std::optional<qint64> RecordSource::currentKey() const
 {
@@ -244,11 +240,10 @@ std::optional<qint64> RecordSource::currentKey() const
     return keys_.at(position_);
 }
 
-void RecordSource::requireCurrent(const char* operation) const
+void RecordSource::failWithoutCurrent(const char* operation) const
 {
     connection();
-    if (!hasCurrent())
-        throw EngineError(EngineError::Kind::NoCurrentRecord, context(operation), QStringLiteral("no current record"));
+    throw EngineError(EngineError::Kind::NoCurrentRecord, context(operation), QStringLiteral("no current record"));
 }
 
 Statement& RecordSource::readAheadStatement()
@@ -574,6 +569,17 @@ void RecordSource::requireAssignable(int index) const
         throw EngineError(EngineError::Kind::NoSuchField, context("assign field"), QStringLiteral("no such field"));
     if (schema_.field(index).kind == FieldKind::AutoNumber)
         throw EngineError(EngineError::Kind::ReadOnlyField, context("assign field", index), QStringLiteral("field is read-only"));
+}
+
+void RecordSource::setValue(int index, const QString& text)
+{
+    requireAssignable(index);
+    if (schema_.field(index).kind != FieldKind::Other)
+        checkText(index, text);
+    ColumnValue value;
+    value.kind = ColumnValue::Kind::Text;
+    value.text = text;
+    assign(index, std::move(value));
 }
 
 void RecordSource::assign(int index, ColumnValue&& value)

@@ -108,6 +108,8 @@ public:
     // and the record keeps what it had.
     void setValue(const QString& field, const QVariant& value);
     void setValue(int index, const QVariant& value);
+    // The same for a text, without wrapping it in a variant.
+    void setValue(int index, const QString& text);
 
     // The field as a bound control shows it: its value as text, the empty text for no value or no
     // current record. Writing the empty text clears the field.
@@ -130,8 +132,14 @@ private:
     void close();
     void loadCurrent();
     void clearRow();
-    bool hasCurrent() const;
-    void requireCurrent(const char* operation) const;
+    bool hasCurrent() const { return connection_ && (adding_ || position_ < keys_.size()); }
+    // Checked for every field a walk reads or assigns; the error is made out of line.
+    void requireCurrent(const char* operation) const
+    {
+        if (!hasCurrent())
+            failWithoutCurrent(operation);
+    }
+    [[noreturn]] void failWithoutCurrent(const char* operation) const;
     void storePending();
     void insertPending();
     void updatePending();
