@@ -358,7 +358,25 @@ void RecordSource::updatePending()
     }
     ahead_.ownStore(changesBefore, tableChanges());
     for (const int field : pendingFields_)
-        row_[field] = std::move(pending_[field]);
+        keepInRow(row_[field], std::move(pending_[field]));
+}
+
+// The row's own text storage is kept where it can hold the stored value: the next record read
+// into the row then finds storage of its own instead of one shared with the assigned value.
+void RecordSource::keepInRow(ColumnValue& stored, ColumnValue&& assigned)
+{
+    if (assigned.kind == ColumnValue::Kind::Text && stored.text.isDetached()
+        && stored.text.capacity() >= assigned.text.size()) {
+        stored.kind = ColumnValue::Kind::Text;
+        stored.text.resize(assigned.text.size());
+        std::copy_n(assigned.text.constData(), assigned.text.size(), stored.text.data());
+        stored.other.reset();
+        return;
+    }
+    QString kept = std::move(stored.text);
+    stored = std::move(assigned);
+    if (stored.kind != ColumnValue::Kind::Text)
+        stored.text = std::move(kept);
 }
 
 // Whatever happens, nothing stays pending: a failed store leaves the record as it was stored.

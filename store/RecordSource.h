@@ -143,6 +143,7 @@ private:
     void storePending();
     void insertPending();
     void updatePending();
+    static void keepInRow(ColumnValue& stored, ColumnValue&& assigned);
     void discardPending();
     void bindPending(Statement& statement);
     ColumnValue converted(int index, const QVariant& value) const;
