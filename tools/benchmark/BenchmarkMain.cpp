@@ -28,7 +28,7 @@ using namespace tavik::benchmark;
 enum ExitStatus { TargetsHeld = 0, RunFailed = 1, BadCommandLine = 2, TargetMissed = 3 };
 
 const QString defaultSizes = QStringLiteral("10000,100000,1000000");
-constexpr int defaultRepeat = 3;
+constexpr int defaultRepeat = 5;
 constexpr quint64 defaultSeed = 2003;
 const QString vatRate = QStringLiteral("19");
 // The sample's amounts and rates are typed as a German hotel types them; under another number

@@ -49,7 +49,8 @@ inline const QString countsDiffer
 inline const QString failed = QStringLiteral("Fehler: %1");
 
 inline const QString heading
-    = QStringLiteral("Stapelverarbeitung gegen die SQLite-Grundlinie, Median aus %1 Läufen");
+    = QStringLiteral("Stapelverarbeitung gegen die SQLite-Grundlinie, Median aus %1 Läufen; das Verhältnis ist der "
+                     "Median der Verhältnisse je Lauf (Aufgabe 4 und die gleich danach laufende Grundlinie)");
 inline const QString machine = QStringLiteral("Rechner: %1 Kerne, %2, %3 GiB Arbeitsspeicher");
 inline const QString figuresHeader
     = QStringLiteral("| Reservierungen | Verzehrzeilen | Gesamtlauf | Aufgabe 4 | Grundlinie | Verhältnis | "

@@ -116,6 +116,16 @@ double SizeResult::baselineSeconds() const
     return median(values);
 }
 
+double SizeResult::ratio() const
+{
+    QList<double> values;
+    for (qsizetype run = 0; run < migrations_.size(); ++run) {
+        if (baselines_[run].seconds > 0)
+            values << migrations_[run].importSeconds / baselines_[run].seconds;
+    }
+    return median(values);
+}
+
 double SizeResult::peakMegabytes() const
 {
     qint64 peak = 0;

@@ -30,7 +30,10 @@ public:
     double runSeconds() const;
     double importSeconds() const;
     double baselineSeconds() const;
-    double ratio() const { return importSeconds() / baselineSeconds(); }
+    // The median of each run's task 4 divided by the baseline run right after it: a slow spell
+    // of a shared machine hits both of a pair, whereas the medians of the two alone may come
+    // from different spells.
+    double ratio() const;
     double peakMegabytes() const; // the largest of all runs
     double baselinePeakMegabytes() const;
     // Task names in the order they ran, with the median of each.
