@@ -72,6 +72,7 @@ std::optional<double> readAmount(const QVariant& value, const QLocale& numberFor
 RunNumbers::RunNumbers(QLocale numberFormat)
     : numberFormat_(std::move(numberFormat))
     , readings_(slotCount)
+    , amounts_(slotCount)
     , writings_(slotCount)
 {
 }
@@ -89,7 +90,17 @@ std::optional<double> RunNumbers::strict(const QString& text)
 
 std::optional<double> RunNumbers::amount(const QVariant& value)
 {
-    return readAmountWith(value, numberFormat_, [this](const QString& text) { return strict(text); });
+    const auto readStrict = [this](const QString& text) { return strict(text); };
+    if (value.typeId() != QMetaType::QString)
+        return readAmountWith(value, numberFormat_, readStrict);
+    const QString& text = *static_cast<const QString*>(value.constData());
+    Reading& slot = amounts_[hashOf(text) & (slotCount - 1)];
+    if (!slot.used || slot.text != text) {
+        slot.value = readAmountWith(value, numberFormat_, readStrict);
+        slot.text = text;
+        slot.used = true;
+    }
+    return slot.value;
 }
 
 QString RunNumbers::text(double value)

@@ -45,6 +45,7 @@ private:
 
     QLocale numberFormat_;
     std::vector<Reading> readings_;
+    std::vector<Reading> amounts_; // texts read as amounts, the other separator included
     std::vector<Writing> writings_;
 };
 
