@@ -217,6 +217,17 @@ void ImportRun::walk(ChargeLineStep& step, WriteBatches& batches)
     progress_.begin(state_.Gesamtzahl);
     while (!controls_.Data1.eof()) {
         log_.setReservation(controls_.Data1.currentKey());
+        // A reservation the move could not read (logged there) is passed over as a whole: its
+        // price lines are not known, and totals and cleared fields would overwrite them.
+        if (controls_.Data1.currentRecordUnread()) {
+            ++state_.Buchungszaehler;
+            reportProgress();
+            moveNext();
+            batches.reservationDone(0);
+            if (!batches.failure().isEmpty())
+                return;
+            continue;
+        }
         const int lines = step.writeLines(state_);
         writeTotals();
         state_.Summe_MwSt = 0.0;
@@ -241,7 +252,9 @@ void ImportRun::moveFirst()
     try {
         controls_.Data1.moveFirst();
     } catch (const EngineError& error) {
-        log_.engineError(texts::moveToFirstReservation, reservationsTable, QString(), QString(), error);
+        log_.setReservation(controls_.Data1.currentKey());
+        log_.engineError(controls_.Data1.currentRecordUnread() ? texts::readReservation : texts::moveToFirstReservation,
+            reservationsTable, QString(), QString(), error);
     }
 }
 
@@ -305,7 +318,14 @@ void ImportRun::moveNext()
     try {
         controls_.Data1.moveNext();
     } catch (const EngineError& error) {
-        log_.engineError(texts::storeReservation, reservationsTable, QString(), QString(), error);
+        // The move stores the reservation it leaves and reads the next one; a failed read is
+        // what it throws when both fail, and it belongs to the next reservation.
+        if (controls_.Data1.currentRecordUnread()) {
+            log_.setReservation(controls_.Data1.currentKey());
+            log_.engineError(texts::readReservation, reservationsTable, QString(), QString(), error);
+        } else {
+            log_.engineError(texts::storeReservation, reservationsTable, QString(), QString(), error);
+        }
     }
 }
 

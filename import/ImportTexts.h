@@ -25,6 +25,8 @@ inline const QString writeTotal = QStringLiteral("Summe in die Reservierung schr
 inline const QString clearMovedField = QStringLiteral("übernommenes Feld der Reservierung leeren");
 inline const QString moveToFirstReservation = QStringLiteral("zur ersten Reservierung gehen");
 inline const QString storeReservation = QStringLiteral("Reservierung speichern");
+inline const QString readReservation
+    = QStringLiteral("Reservierung lesen (sie bleibt unverändert, ihre Preiszeilen werden nicht übernommen)");
 inline const QString beginTransaction = QStringLiteral("Transaktion beginnen");
 inline const QString commitTransaction = QStringLiteral("Transaktion festschreiben");
 

@@ -99,6 +99,8 @@ QString germanMessage(const EngineError& error)
         return QStringLiteral("Das Feld \"%1\" der Tabelle \"%2\" kann nicht geändert werden.").arg(c.field, c.table);
     case EngineError::Kind::NoCurrentRecord:
         return QStringLiteral("Kein aktueller Datensatz in der Tabelle \"%1\".").arg(c.table);
+    case EngineError::Kind::RecordUnread:
+        return QStringLiteral("Der Datensatz der Tabelle \"%1\" konnte nicht gelesen werden; er wird nicht geändert.").arg(c.table);
     case EngineError::Kind::WrongPassword:
         return QStringLiteral("Das Kennwort für %1 ist falsch.").arg(c.file.isEmpty() ? QStringLiteral("die Datendatei") : QStringLiteral("\"%1\"").arg(c.file));
     case EngineError::Kind::NotExclusive:

@@ -32,6 +32,7 @@ public:
         ZeroLengthNotAllowed,
         ReadOnlyField,
         NoCurrentRecord,
+        RecordUnread,         // the current record could not be read, so nothing is stored into it
         WrongPassword,
         NotExclusive,
         NotOpen,

@@ -186,6 +186,7 @@ void RecordSource::close()
     rowBeforeAdd_.clear();
     position_ = 0;
     adding_ = false;
+    currentUnread_ = false;
     discardPending();
     pending_.clear();
     dirty_.clear();
@@ -300,6 +301,7 @@ void RecordSource::clearRow()
 
 void RecordSource::loadCurrent()
 {
+    currentUnread_ = false;
     if (position_ >= keys_.size()) {
         clearRow();
         return;
@@ -311,7 +313,10 @@ void RecordSource::loadCurrent()
     try {
         ahead_.read(readAheadStatement(), keys_, position_, row_.size(), *connection_, tableChanges());
     } catch (...) {
+        // It shows as empty, but unlike a deleted record it holds values that are not known
+        // here: storing anything into it could overwrite them.
         clearRow();
+        currentUnread_ = true;
         throw;
     }
     ahead_.take(position_, *connection_, tableChanges(), row_);
@@ -587,6 +592,8 @@ void RecordSource::requireAssignable(int index) const
         throw EngineError(EngineError::Kind::NoSuchField, context("assign field"), QStringLiteral("no such field"));
     if (schema_.field(index).kind == FieldKind::AutoNumber)
         throw EngineError(EngineError::Kind::ReadOnlyField, context("assign field", index), QStringLiteral("field is read-only"));
+    if (currentUnread_ && !adding_)
+        throw EngineError(EngineError::Kind::RecordUnread, context("assign field", index), QStringLiteral("record could not be read"));
 }
 
 void RecordSource::setValue(int index, const QString& text)

@@ -124,6 +124,9 @@ public:
     // Bound fields cache an index; it is only valid for the schema generation it was taken in.
     quint64 generation() const { return generation_; }
     std::optional<qint64> currentKey() const;
+    // True when the move to the current record failed to read it: it shows as empty and refuses
+    // every assignment, so that it keeps what it holds in the file.
+    bool currentRecordUnread() const { return currentUnread_; }
     Connection& connection() const;
 
 private:
@@ -171,6 +174,7 @@ private:
     KeyRuns keys_;
     std::size_t position_ = 0;
     bool adding_ = false;
+    bool currentUnread_ = false;
     // Loaded into in place, so that walking a table reuses the storage of the record before.
     std::vector<ColumnValue> row_;
     // The current record while a new one is being added: it is current again after the insert.

@@ -1,4 +1,5 @@
 #include "ImportFixture.h"
+#include "tests/support/ReadInterruption.h"
 
 #include "import/ImportTexts.h"
 #include "store/Transaction.h"
@@ -63,6 +64,7 @@ private slots:
     void oddFileLogsEverySkippedOperation();
     void missingChargeTableKeepsTheLinesInTheLog();
     void walkSpansSeveralTransactions();
+    void aReservationThatCannotBeReadKeepsItsPriceLines();
 };
 
 void ImportRunTest::progressFollowsEachReservation_data()
@@ -303,6 +305,39 @@ void ImportRunTest::walkSpansSeveralTransactions()
     const QStringList totals = rows(files.target, importfixture::reservations, { "Re11", "Re12", "Re17" });
     QCOMPARE(totals.first(), QStringLiteral("<null>|<null>|1"));
     QCOMPARE(totals.last(), QStringLiteral("<null>|<null>|5003"));
+}
+
+void ImportRunTest::aReservationThatCannotBeReadKeepsItsPriceLines()
+{
+    QTemporaryDir dir;
+    const HotelFiles files(dir.path());
+    QList<QVariantMap> lines;
+    for (int i = 1; i <= 4; ++i)
+        lines << boardLine(QStringLiteral("Frühstück %1").arg(i), QStringLiteral("%1,00").arg(10 * i));
+    files.addReservations(lines);
+
+    RunOutcome outcome;
+    {
+        tavik::store::Engine engine(german);
+        tavik::store::DataControls controls(engine);
+        // The run's record sources share this connection, and with it the interruption.
+        const auto connection = engine.connect(files.target, {});
+        // The walk reads reservations 1 and 2 together and 3 at the start of the next read.
+        ReadInterruption interruption(connection->handle(), 3);
+        outcome.result = tavik::import::runImport(
+            controls, files.target, files.source, 8595, outcome.progress, outcome.log, german);
+        QVERIFY(interruption.fired());
+    }
+
+    QCOMPARE(outcome.result.reservationsWalked, 4);
+    QCOMPARE(outcome.result.chargeLinesWritten, 3);
+    QVERIFY(outcome.result.stored);
+    QCOMPARE(skippedOperations(outcome.log), QStringList { "3:" + tavik::import::texts::readReservation + ":" });
+    QCOMPARE(rows(files.target, importfixture::reservations, { "Re11", "Re12", "Erw17", "Re17" }),
+        QStringList({ "<null>|<null>|10|10", "<null>|<null>|20|20", "Frühstück 3|30,00|19|<null>",
+            "<null>|<null>|40|40" }));
+    QCOMPARE(rows(files.target, charges, { "Ver6", "Z1", "Ver5" }),
+        QStringList({ "1|Frühstück 1|10,00", "2|Frühstück 2|20,00", "4|Frühstück 4|40,00" }));
 }
 
 QTEST_GUILESS_MAIN(ImportRunTest)

@@ -1,4 +1,5 @@
 #include "StoreFixture.h"
+#include "tests/support/ReadInterruption.h"
 
 #include "store/BoundField.h"
 #include "store/Database.h"
@@ -51,6 +52,7 @@ private slots:
     void aWalkSeesRecordsChangedBehindItsBack_data();
     void aWalkSeesRecordsChangedBehindItsBack();
     void aWalkThatStoresEveryRecordReadsThemAllAsStored();
+    void aRecordThatCouldNotBeReadKeepsWhatItHolds();
 };
 
 namespace {
@@ -597,6 +599,42 @@ void RecordSourceTest::aWalkThatStoresEveryRecordReadsThemAllAsStored()
     QCOMPARE(rows.size(), 101);
     QCOMPARE(rows.filter(QStringLiteral("|gesehen")).size(), 100);
     QCOMPARE(rows.last(), QStringLiteral("101|Neu|N|<null>"));
+}
+
+// A read that fails for a moment leaves the record looking empty; storing totals or cleared
+// fields into it would overwrite what the file holds.
+void RecordSourceTest::aRecordThatCouldNotBeReadKeepsWhatItHolds()
+{
+    const QString file = newFile(3);
+    Engine engine(QLocale::c());
+    RecordSource walk(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
+    walk.setDatabaseName(file);
+    walk.refresh();
+    // Outside a transaction every record is read on its own, the second from key 2 on.
+    walk.moveFirst();
+    {
+        ReadInterruption interruption(walk.connection().handle(), 2);
+        QVERIFY_THROWS_EXCEPTION(EngineError, walk.moveNext());
+        QVERIFY(interruption.fired());
+    }
+    QVERIFY(walk.currentRecordUnread());
+    QCOMPARE(walk.currentKey(), std::optional<qint64>(2));
+    QVERIFY(walk.isEmptyText(walk.fieldIndex(QStringLiteral("Name"))));
+    for (const QVariant& value : { QVariant(QStringLiteral("überschrieben")), QVariant() }) {
+        try {
+            walk.setValue(QStringLiteral("Notiz"), value);
+            QFAIL("the unread record took a value");
+        } catch (const EngineError& error) {
+            QCOMPARE(error.kind(), EngineError::Kind::RecordUnread);
+        }
+    }
+    walk.moveNext();
+    QVERIFY(!walk.currentRecordUnread());
+    QCOMPARE(walk.value(QStringLiteral("Name")).toString(), QStringLiteral("Gast 3"));
+    walk.setValue(QStringLiteral("Notiz"), QStringLiteral("gesehen"));
+    walk.moveNext();
+    QCOMPARE(fixture::rows(file, QStringLiteral("Gaeste")),
+        QStringList({ "1|Gast 1|G1|<null>", "2|Gast 2|G2|<null>", "3|Gast 3|G3|gesehen" }));
 }
 
 QTEST_GUILESS_MAIN(RecordSourceTest)
