@@ -8,7 +8,7 @@ namespace tavik::store {
 void RunLog::skipped(const QString& task, const EngineError& error, const QString& value)
 {
     const ErrorContext& context = error.context();
-    skipped_.append(SkippedOperation{task, context.operation, context.table, context.recordKey, context.field, value,
+    skipped_.append(SkippedOperation{task, germanOperation(context.operation), context.table, context.recordKey, context.field, value,
                                      germanMessage(error) + QStringLiteral(" (") + error.sqliteMessage() + QLatin1Char(')')});
 }
 

@@ -15,7 +15,7 @@ namespace prepare = tavik::prepare;
 
 // A target that another tool has damaged: no settings table, one of the newer fields already in
 // Tabelle2, and articles without their rate field. Both steps run to their end, and what they
-// could not do is in the log, with the table, the field and the article's key.
+// could not do is in the log, in German, with the table, the field and the article's key.
 class DamagedFileTest : public QObject {
     Q_OBJECT
 
@@ -50,20 +50,20 @@ void DamagedFileTest::skippedOperationsShowInTheLog()
     QVERIFY(controls.Data3.eof());
     QStringList entries;
     for (const SkippedOperation& skipped : log.skippedOperations()) {
-        entries << QStringLiteral("%1|%2|%3|%4|%5")
-                       .arg(skipped.task, skipped.table,
+        entries << QStringLiteral("%1|%2|%3|%4|%5|%6")
+                       .arg(skipped.task, skipped.operation, skipped.table,
                            skipped.recordKey ? QString::number(*skipped.recordKey) : "-", skipped.field,
                            skipped.value);
         QVERIFY(!RunLog::describe(skipped).isEmpty());
     }
     QCOMPARE(entries,
         (QStringList {
-            "3. Datenfelder zufügen|Einstellungen|-||",
-            "3. Datenfelder zufügen|Einstellungen|-|memo11 bis memo20|",
-            "3. Datenfelder zufügen|Tabelle2|-|Erw20|",
-            "3. Datenfelder zufügen|Tabelle2|-|Erw20 bis Erw25|",
-            "MwSt. für Speisen und Getränke|Artikel|1|Art7|7",
-            "MwSt. für Speisen und Getränke|Artikel|2|Art7|7",
+            "3. Datenfelder zufügen|Tabellendefinition lesen|Einstellungen|-||",
+            "3. Datenfelder zufügen|Felder nicht zugefügt|Einstellungen|-|memo11 bis memo20|",
+            "3. Datenfelder zufügen|Feld anfügen|Tabelle2|-|Erw20|",
+            "3. Datenfelder zufügen|Felder nicht zugefügt|Tabelle2|-|Erw20 bis Erw25|",
+            "MwSt. für Speisen und Getränke|Data3: Feld suchen|Artikel|1|Art7|7",
+            "MwSt. für Speisen und Getränke|Data3: Feld suchen|Artikel|2|Art7|7",
         }));
 }
 
