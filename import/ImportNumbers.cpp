@@ -77,15 +77,21 @@ RunNumbers::RunNumbers(QLocale numberFormat)
 {
 }
 
-std::optional<double> RunNumbers::strict(const QString& text)
+template <typename Read>
+std::optional<double> RunNumbers::readingOf(std::vector<Reading>& table, const QString& text, Read read)
 {
-    Reading& slot = readings_[hashOf(text) & (slotCount - 1)];
+    Reading& slot = table[hashOf(text) & (slotCount - 1)];
     if (!slot.used || slot.text != text) {
-        slot.value = store::readStrict(text, numberFormat_);
+        slot.value = read();
         slot.text = text;
         slot.used = true;
     }
     return slot.value;
+}
+
+std::optional<double> RunNumbers::strict(const QString& text)
+{
+    return readingOf(readings_, text, [&] { return store::readStrict(text, numberFormat_); });
 }
 
 std::optional<double> RunNumbers::amount(const QVariant& value)
@@ -94,13 +100,7 @@ std::optional<double> RunNumbers::amount(const QVariant& value)
     if (value.typeId() != QMetaType::QString)
         return readAmountWith(value, numberFormat_, readStrict);
     const QString& text = *static_cast<const QString*>(value.constData());
-    Reading& slot = amounts_[hashOf(text) & (slotCount - 1)];
-    if (!slot.used || slot.text != text) {
-        slot.value = readAmountWith(value, numberFormat_, readStrict);
-        slot.text = text;
-        slot.used = true;
-    }
-    return slot.value;
+    return readingOf(amounts_, text, [&] { return readAmountWith(value, numberFormat_, readStrict); });
 }
 
 QString RunNumbers::text(double value)

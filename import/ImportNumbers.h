@@ -37,6 +37,10 @@ private:
         QString text;
         std::optional<double> value;
     };
+    // The table's reading of text, made by read when its slot holds another text.
+    template <typename Read>
+    std::optional<double> readingOf(std::vector<Reading>& table, const QString& text, Read read);
+
     struct Writing {
         bool used = false;
         quint64 bits = 0; // of the value, so -0 stays apart from 0
