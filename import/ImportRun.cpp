@@ -122,6 +122,7 @@ private:
     void countReservations(double trackWidthTwips);
     void walk(ChargeLineStep& step, WriteBatches& batches);
     void moveFirst();
+    void logMoveFailure(const QString& operation, const EngineError& error);
     void writeTotals();
     void writeTotal(store::BoundField& label, double total);
     void writeTouristTax();
@@ -252,10 +253,20 @@ void ImportRun::moveFirst()
     try {
         controls_.Data1.moveFirst();
     } catch (const EngineError& error) {
-        log_.setReservation(controls_.Data1.currentKey());
-        log_.engineError(controls_.Data1.currentRecordUnread() ? texts::readReservation : texts::moveToFirstReservation,
-            reservationsTable, QString(), QString(), error);
+        logMoveFailure(texts::moveToFirstReservation, error);
     }
+}
+
+// A move stores the reservation it leaves and reads the one it reaches; a failed read is what it
+// throws when both fail, and it belongs to the reservation reached.
+void ImportRun::logMoveFailure(const QString& operation, const EngineError& error)
+{
+    if (!controls_.Data1.currentRecordUnread()) {
+        log_.engineError(operation, reservationsTable, QString(), QString(), error);
+        return;
+    }
+    log_.setReservation(controls_.Data1.currentKey());
+    log_.engineError(texts::readReservation, reservationsTable, QString(), QString(), error);
 }
 
 void ImportRun::writeTotals()
@@ -318,14 +329,7 @@ void ImportRun::moveNext()
     try {
         controls_.Data1.moveNext();
     } catch (const EngineError& error) {
-        // The move stores the reservation it leaves and reads the next one; a failed read is
-        // what it throws when both fail, and it belongs to the next reservation.
-        if (controls_.Data1.currentRecordUnread()) {
-            log_.setReservation(controls_.Data1.currentKey());
-            log_.engineError(texts::readReservation, reservationsTable, QString(), QString(), error);
-        } else {
-            log_.engineError(texts::storeReservation, reservationsTable, QString(), QString(), error);
-        }
+        logMoveFailure(texts::storeReservation, error);
     }
 }
 
