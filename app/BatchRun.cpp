@@ -1,5 +1,6 @@
 #include "app/BatchRun.h"
 
+#include "app/ReportPath.h"
 #include "app/ShellTasks.h"
 #include "app/SourceSelection.h"
 #include "import/ImportRun.h"
@@ -47,16 +48,28 @@ BatchRun::BatchRun(BatchOptions options, BatchConsole& console, SettingsReader s
 int BatchRun::run()
 {
     runClock_.start();
+    report_.paths = readDataPaths(settings_, sharedDocumentsFolder_);
+    // Refused before anything is written, the report included: it would replace that file.
+    if (options_.report) {
+        if (const QString why = whyReportRefused(*options_.report, report_.paths, options_.source); !why.isEmpty()) {
+            console_.error(why);
+            return BadInput;
+        }
+    }
     if (!takeVatAnswer())
         return stop(BadInput, wrongVat);
-    report_.paths = readDataPaths(settings_, sharedDocumentsFolder_);
     if (options_.source && !sourceSelection::isAcceptedName(*options_.source))
         return stop(BadInput, sourceSelection::refusalMessage(*options_.source));
+    guard_ = TargetGuard::lock(report_.paths.Datenpfad_neu);
+    if (guard_.refusal() == TargetGuard::Refusal::InUseByAnotherRun)
+        return stop(CopyFailed, guard_.cause());
     if (!options_.force && isMarkedImported(report_.paths.Datenpfad_neu))
         return stop(AlreadyImported, alreadyImported.arg(report_.paths.Datenpfad_neu));
-    const StartupBackup backup = makeStartupBackup(report_.paths.Datenpfad_neu, QDateTime::currentDateTime());
-    report_.backup = backup.backup;
-    report_.keptBackup = backup.keptEarlierBackup;
+    guard_.prepare(QDateTime::currentDateTime());
+    report_.backup = guard_.backup().backup;
+    report_.keptBackup = guard_.backup().keptEarlierBackup;
+    if (!guard_.allowsRun())
+        return stop(CopyFailed, copyFailed + QLatin1Char('\n') + guard_.cause());
     if (options_.source) {
         beginTask(taskSelect);
         sourceSelection::accept(*options_.source, engine_, controls_, report_.paths, log_);

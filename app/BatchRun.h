@@ -4,6 +4,7 @@
 #include "app/BatchReport.h"
 #include "app/CommandLine.h"
 #include "app/StartUp.h"
+#include "app/TargetGuard.h"
 #include "store/DataControls.h"
 #include "store/Engine.h"
 #include "store/RunLog.h"
@@ -43,6 +44,7 @@ private:
     store::Engine engine_;
     store::DataControls controls_;
     store::RunLog log_;
+    TargetGuard guard_;
     BatchReport report_;
     QString vatAnswer_;
     QElapsedTimer runClock_;

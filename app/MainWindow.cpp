@@ -67,9 +67,19 @@ void MainWindow::Form_Load()
 {
     centreOnScreen();
     paths_ = readDataPaths(setup_.settings, setup_.sharedDocumentsFolder);
-    noteBackups(makeStartupBackup(paths_.Datenpfad_neu, QDateTime::currentDateTime()), log_);
+    guard_ = TargetGuard::take(paths_.Datenpfad_neu, QDateTime::currentDateTime());
+    noteBackups(guard_.backup(), log_);
     form_->Label6->setText(paths_.Datenpfad_neu);
     form_->Label7->setText(paths_.Datenpfad_alt);
+    // Said once the window is up; a refused target is said by task 1, where a failed copy is.
+    if (guard_.refusal() == TargetGuard::Refusal::InUseByAnotherRun)
+        QTimer::singleShot(0, this, &MainWindow::refuseSecondRun);
+}
+
+void MainWindow::refuseSecondRun()
+{
+    dialogs_->showMessage(guard_.cause(), MessageIcon::Exclamation, QString());
+    endProgram(1);
 }
 
 void MainWindow::centreOnScreen()
@@ -120,6 +130,11 @@ void MainWindow::Timer2_Timer()
 
 void MainWindow::Command5_Click()
 {
+    if (!guard_.allowsRun()) {
+        dialogs_->showMessage(copyFailedMessage + QStringLiteral("\n\n") + guard_.cause(), MessageIcon::Exclamation, QString());
+        endProgram(1);
+        return;
+    }
     if (!copyDataFile(paths_)) {
         dialogs_->showMessage(copyFailedMessage, MessageIcon::Exclamation, QString());
         endProgram(1);
@@ -231,8 +246,19 @@ void MainWindow::Command7_Click()
         endWithEngineError(error);
         return;
     }
-    dialogs_->showMessage(closingMessage, MessageIcon::Information, closingTitle);
+    dialogs_->showMessage(closingText(), MessageIcon::Information, closingTitle);
     endProgram(0);
+}
+
+QString MainWindow::closingText() const
+{
+    const qsizetype skipped = log_.skippedOperations().size();
+    if (skipped == 0)
+        return closingMessage;
+    const QString log = logPathFor(paths_.Datenpfad_neu);
+    return closingMessage + QLatin1Char('\n')
+        + (skipped == 1 ? QStringLiteral("1 Vorgang wurde übersprungen; das Protokoll steht in \"%1\".").arg(log)
+                        : QStringLiteral("%1 Vorgänge wurden übersprungen; das Protokoll steht in \"%2\".").arg(skipped).arg(log));
 }
 
 void MainWindow::endWithEngineError(const std::exception& error)
@@ -248,6 +274,8 @@ void MainWindow::endProgram(int exitCode)
     ended_ = true;
     for (QTimer* timer : {form_->Timer2, form_->Timer3, form_->Timer4, form_->Timer5, form_->Timer6})
         timer->stop();
+    // The target is free for the next run once this one has ended, not when the window is gone.
+    guard_ = TargetGuard();
     hide();
     if (setup_.endProgram)
         setup_.endProgram(exitCode);

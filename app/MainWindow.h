@@ -2,6 +2,7 @@
 
 #include "app/FormLayout.h"
 #include "app/StartUp.h"
+#include "app/TargetGuard.h"
 #include "app/UserInterface.h"
 #include "store/DataControls.h"
 #include "store/Engine.h"
@@ -68,6 +69,8 @@ private:
     void centreOnScreen();
     void connectHandlers();
     void showImportFinished();
+    void refuseSecondRun();
+    QString closingText() const;
     void endWithEngineError(const std::exception& error);
     void endProgram(int exitCode);
 
@@ -79,6 +82,7 @@ private:
     store::DataControls controls_;
     store::RunLog log_;
     DataPaths paths_;
+    TargetGuard guard_;
     qint16 Fortschritt_ = 0;
     bool ended_ = false;
 };

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStorageInfo>
 
 namespace tavik::app {
 
@@ -102,20 +103,50 @@ void noteBackups(const StartupBackup& backup, store::RunLog& log)
         log.note(QStringLiteral("Sicherung der Tavik 5.0 Datendatei: %1").arg(backup.backup));
 }
 
+namespace {
+
+QString backupFailure(const QString& Datenpfad_neu, const QString& backup)
+{
+    QString cause;
+    const qint64 free = QStorageInfo(QFileInfo(backup).absolutePath()).bytesAvailable();
+    if (free >= 0 && free < QFileInfo(Datenpfad_neu).size())
+        cause = QStringLiteral(" (zu wenig Platz auf dem Datenträger)");
+    else if (QFileInfo(backup).isDir())
+        cause = QStringLiteral(" (dort liegt ein Ordner)");
+    return QStringLiteral("Die Tavik 5.0 Datendatei \"%1\" konnte nicht nach \"%2\" gesichert werden%3; ohne Sicherung "
+                          "wird sie nicht ersetzt.")
+        .arg(Datenpfad_neu, backup, cause);
+}
+
+} // namespace
+
 StartupBackup makeStartupBackup(const QString& Datenpfad_neu, const QDateTime& now)
 {
     StartupBackup result;
-    const QString backup = backupPathFor(Datenpfad_neu);
-    if (backup.isEmpty() || !QFileInfo(Datenpfad_neu).isFile())
+    if (!QFileInfo(Datenpfad_neu).isFile())
         return result;
+    const QString backup = backupPathFor(Datenpfad_neu);
+    if (backup.isEmpty()) {
+        result.failure = QStringLiteral("Für die Tavik 5.0 Datendatei \"%1\" lässt sich kein Name einer Sicherung bilden; "
+                                        "ohne Sicherung wird sie nicht ersetzt.").arg(Datenpfad_neu);
+        return result;
+    }
     store::recoverInterruptedWrite(Datenpfad_neu);
     if (QFileInfo::exists(backup) && !sameContent(backup, Datenpfad_neu)) {
         result.keptEarlierBackup = keepEarlierBackup(backup, Datenpfad_neu, now);
-        if (result.keptEarlierBackup.isEmpty())
-            return result; // the earlier backup could not be kept, so it is not replaced either
+        if (result.keptEarlierBackup.isEmpty()) {
+            // The earlier backup is not replaced either: it may be the only copy of older data.
+            result.failure = QStringLiteral("Die frühere Sicherung \"%1\" konnte nicht unter einem Namen mit Datum "
+                                            "aufbewahrt werden; ohne neue Sicherung wird die Tavik 5.0 Datendatei nicht ersetzt.")
+                                 .arg(backup);
+            return result;
+        }
     }
-    if (store::fileCopy(Datenpfad_neu, backup, true))
-        result.backup = backup;
+    if (!store::fileCopy(Datenpfad_neu, backup, true) || QFileInfo(backup).size() != QFileInfo(Datenpfad_neu).size()) {
+        result.failure = backupFailure(Datenpfad_neu, backup);
+        return result;
+    }
+    result.backup = backup;
     return result;
 }
 

@@ -41,14 +41,18 @@ QString backupPathFor(const QString& Datenpfad_neu);
 struct StartupBackup {
     QString backup;             // the ".ba0" now holding the target
     QString keptEarlierBackup;  // where an earlier, different ".ba0" was kept
+    QString failure;            // why a target that exists has no backup, in German
     bool made() const { return !backup.isEmpty(); }
+    bool failed() const { return !failure.isEmpty(); }
 };
 
-// Copies the target over its backup. An earlier backup that differs from the target is first
-// kept under a dated name beside it: a second start after a finished migration would otherwise
-// overwrite the only copy of the newer edition's earlier data. A target left with a hot journal
-// by a run that was cut off is first rolled back, so it is backed up and replaced consistently.
-// Nothing is said when there is no target yet or anything fails.
+// Copies the target over its backup and checks that the backup has the target's size (the copy
+// is synced to the disk). An earlier backup that differs from the target is first kept under a
+// dated name beside it: a second start after a finished migration would otherwise overwrite the
+// only copy of the newer edition's earlier data. A target left with a hot journal by a run that
+// was cut off is first rolled back, so it is backed up and replaced consistently. When there is
+// no target there is nothing to back up and nothing to say; when there is one and it could not be
+// backed up, failure says why, and the target must not be replaced.
 StartupBackup makeStartupBackup(const QString& Datenpfad_neu, const QDateTime& now);
 // The run's log file, beside the target.
 QString logPathFor(const QString& Datenpfad_neu);

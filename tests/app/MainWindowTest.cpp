@@ -68,6 +68,8 @@ private slots:
     void stepThreeRunsWhileTheQuestionIsOpen();
     void aProtectedFileChosenThroughTheMenuIsMigrated();
     void withoutReservationsThereIsNoOk();
+    void aSecondWindowOnTheSameTargetIsRefused();
+    void theClosingBoxSaysWhatWasSkipped();
 };
 
 void MainWindowTest::startUpShowsBothPathsAndBacksUpTheTarget()
@@ -216,6 +218,60 @@ void MainWindowTest::withoutReservationsThereIsNoOk()
     QVERIFY(!window->form().Command7->isVisibleTo(window->form().form));
     QVERIFY(window->form().Label13->text().startsWith(QStringLiteral("Die Reservierungen konnten nicht geöffnet werden.")));
     QVERIFY(exitCodes_.isEmpty());
+}
+
+void MainWindowTest::aSecondWindowOnTheSameTargetIsRefused()
+{
+    const QString target = dir_.filePath(QStringLiteral("z_tavik_50.mdb"));
+    const QString backup = dir_.filePath(QStringLiteral("z_tavik_50.ba0"));
+    tools::writeNewerEditionFile(target);
+    auto first = openWindow(dir_.filePath(QStringLiteral("z_tavik_20.mdb")), target);
+    const QByteArray backupBytes = bytesOf(backup);
+    testfiles::writeFile(target, bytesOf(target) + QByteArrayLiteral("geändert"));
+
+    auto second = openWindow(dir_.filePath(QStringLiteral("z_tavik_20.mdb")), target);
+    QTRY_COMPARE(exitCodes_, QList<int>{1});
+    QCOMPARE(dialogs_.messages.size(), 1);
+    QVERIFY2(dialogs_.messages[0].text.contains(QStringLiteral("wird gerade von einem anderen Lauf bearbeitet")),
+             qPrintable(dialogs_.messages[0].text));
+    QCOMPARE(bytesOf(backup), backupBytes);
+    QVERIFY(!first->hasEnded());
+
+    // Once the first window is gone, the target is free again.
+    first.reset();
+    second.reset();
+    exitCodes_.clear();
+    auto third = openWindow(dir_.filePath(QStringLiteral("z_tavik_20.mdb")), target);
+    QTest::qWait(20);
+    QVERIFY(exitCodes_.isEmpty());
+    QCOMPARE(bytesOf(backup), bytesOf(target));
+}
+
+void MainWindowTest::theClosingBoxSaysWhatWasSkipped()
+{
+    const QString source = dir_.filePath(QStringLiteral("u_tavik_20.mdb"));
+    const QString target = dir_.filePath(QStringLiteral("u_tavik_50.mdb"));
+    tools::writeOlderEditionFile(source, tools::SampleOptions{10, 5, {}});
+    tools::writeNewerEditionFile(target);
+    {
+        auto connection = store::Connection::open(source, store::OpenOptions{});
+        connection->execute(QStringLiteral("UPDATE \"Reservierungen\" SET \"Re13\" = 'Minibar', \"Re14\" = 'n.a.' WHERE \"ID\" IN (1, 2)"));
+    }
+    dialogs_.answers = QStringList{QStringLiteral("19")};
+    auto window = openWindow(source, target);
+    window->form().Command6->click();
+    QTRY_VERIFY(window->form().Command7->isVisibleTo(window->form().form));
+    QVERIFY(window->form().Label13->text().startsWith(QStringLiteral("Daten wurden erfolgreich importiert.")));
+    const qsizetype skipped = window->log().skippedOperations().size();
+    QVERIFY(skipped >= 2);
+
+    window->form().Command7->click();
+    const QString log = QDir::toNativeSeparators(dir_.filePath(QStringLiteral("tavik-migrate.log")));
+    QCOMPARE(dialogs_.messages.last().text,
+             QStringLiteral("Sie können jetzt Tavik 5.0 starten\n%1 Vorgänge wurden übersprungen; das Protokoll steht in \"%2\".")
+                 .arg(skipped)
+                 .arg(log));
+    QVERIFY(QFile::exists(log));
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -358,10 +358,11 @@ void BadInputTest::unusualPathsWork_data()
     QTest::newRow("path of about 420 bytes")
         << QStringList(4, longFolder).join(QLatin1Char('/')) + QStringLiteral("/tavik_20.mdb")
         << QStringList(4, longFolder).join(QLatin1Char('/')) + QStringLiteral("/tavik_50.mdb") << false << 0;
-    // SQLite opens no file whose full name is longer than 512 bytes: the copy is made, then refused.
+    // SQLite opens no file whose full name (or its journal's) is longer than 512 bytes: refused
+    // before anything is copied.
     QTest::newRow("path beyond what the engine opens")
         << QStringList(7, longFolder).join(QLatin1Char('/')) + QStringLiteral("/tavik_20.mdb")
-        << QStringList(7, longFolder).join(QLatin1Char('/')) + QStringLiteral("/tavik_50.mdb") << false << 3;
+        << QStringList(7, longFolder).join(QLatin1Char('/')) + QStringLiteral("/tavik_50.mdb") << false << 1;
 }
 
 void BadInputTest::unusualPathsWork()
@@ -393,8 +394,9 @@ void BadInputTest::unusualPathsWork()
         QVERIFY2(
             result.err.contains(QStringLiteral("kann nicht geöffnet werden")), qPrintable(result.describe()));
     }
-    QVERIFY2(someBackupHolds(target, contentOf(targetTemplate_).value_or(QByteArray())),
-        "no backup holds the target as it was");
+    QVERIFY2(contentOf(target) == contentOf(targetTemplate_)
+            || someBackupHolds(target, contentOf(targetTemplate_).value_or(QByteArray())),
+        "the target changed, and no backup holds it as it was");
 }
 
 void BadInputTest::cleanupTestCase()

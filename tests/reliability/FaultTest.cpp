@@ -76,6 +76,9 @@ private slots:
     void aFullDiskStopsTheCopy_data();
     void aFullDiskStopsTheCopy();
     void aFullDiskDuringTheImportIsReported();
+    void aTargetWithoutRoomForItsBackupIsNotReplaced();
+    void aTargetThatCannotBeWrittenIsNotReplaced_data();
+    void aTargetThatCannotBeWrittenIsNotReplaced();
     void aReadOnlyTargetFolderChangesNothing();
     void aSourceGoneBeforeStartIsReported();
     void aFileHeldByAnotherProcessIsLeftAlone_data();
@@ -331,6 +334,80 @@ void FaultTest::aJournalLeftBesideTheTargetIsRolledBack()
     QVERIFY2(difference.isEmpty(),
         qPrintable(QStringLiteral("the backup is not the rolled-back target: ") + difference));
     checkNothingLost(migration_->target(), false);
+}
+
+void FaultTest::aTargetWithoutRoomForItsBackupIsNotReplaced()
+{
+    // A newer edition's file larger than the older one: the copy would fit where its backup does not.
+    const QString source = migration_->source();
+    tools::writeOlderEditionFile(source, tools::SampleOptions { 60, 17, {} });
+    source_ = std::make_unique<FileSnapshot>(source);
+    const QString large = migration_->path(QStringLiteral("gross.mdb"));
+    tools::writeNewerEditionFile(large);
+    {
+        const auto connection = store::Connection::open(large, store::OpenOptions {});
+        connection->execute(QStringLiteral("CREATE TABLE \"Ballast\" (\"Daten\" BLOB)"));
+        connection->execute(QStringLiteral("INSERT INTO \"Ballast\" VALUES (zeroblob(4000000))"));
+    }
+    const qint64 targetSize = sizeOf(large);
+    const qint64 room = 4 * sizeOf(source) + slack;
+    QVERIFY(room < targetSize);
+    const QString target = crampedTarget(targetSize + room, room);
+    QVERIFY(QFile::remove(target) && QFile::copy(large, target));
+    const QByteArray before = contentOf(target).value_or(QByteArray());
+
+    const ProgramResult result = migration_->run({}, fileSizeLimit_);
+    QVERIFY2(result.endedByItself && result.exitCode == 1 && result.err.contains(copyFailed)
+            && result.err.contains(QStringLiteral("gesichert")),
+        qPrintable(result.describe()));
+    QVERIFY(contentOf(target) == before);
+    QVERIFY(!QFileInfo::exists(target.chopped(3) + QStringLiteral("ba0")));
+}
+
+void FaultTest::aTargetThatCannotBeWrittenIsNotReplaced_data()
+{
+    QTest::addColumn<QString>("folder");   // below the migration's data folder
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("cause");    // part of the message
+    QTest::newRow("a name too long for the journal beside it")
+        << "" << QString(246, QLatin1Char('x')) + QStringLiteral(".mdb") << "zu lang";
+    QTest::newRow("a path longer than the engine opens")
+        << QStringList(4, QString(120, QLatin1Char('o'))).join(QLatin1Char('/')) << "tavik_50.mdb" << "länger als";
+    QTest::newRow("a file only another user may change") << "" << "tavik_50.mdb" << "darf nicht geändert werden";
+}
+
+void FaultTest::aTargetThatCannotBeWrittenIsNotReplaced()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, name);
+    QFETCH(QString, cause);
+    const QString targetFolder = folder.isEmpty() ? migration_->dataFolder() : migration_->path(folder);
+    QVERIFY(QDir().mkpath(targetFolder));
+    const QString target = targetFolder + QLatin1Char('/') + name;
+    if (target != migration_->target())
+        QVERIFY(QFile::rename(migration_->target(), target));
+    QVERIFY(migration_->pointAt(migration_->source(), target));
+    const QByteArray before = contentOf(target).value_or(QByteArray());
+    const bool asAnotherUser = cause.startsWith(QStringLiteral("darf nicht"));
+    ProgramResult result;
+    if (asAnotherUser) {
+        QVERIFY(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        // Root may change any file; the fault is met by everybody else.
+        if (::geteuid() == 0) {
+            QVERIFY(handOver(QFileInfo(migration_->dataFolder()).path(), unprivilegedUser));
+            result = runProgramAs(unprivilegedUser, migration_->environment(), batchArguments());
+            if (result.exitCode == 126 || (result.err.isEmpty() && !result.endedByItself))
+                QSKIP("the program cannot be started as another user here");
+        } else {
+            result = migration_->run();
+        }
+    } else {
+        result = migration_->run();
+    }
+    QVERIFY2(result.endedByItself && result.exitCode == 1 && result.err.contains(copyFailed) && result.err.contains(cause),
+        qPrintable(result.describe()));
+    QVERIFY(contentOf(target) == before);
+    QVERIFY(!QFileInfo::exists(target.chopped(3) + QStringLiteral("ba0")));
 }
 
 void FaultTest::cleanupTestCase()

@@ -4,8 +4,12 @@
 #include <QFile>
 #include <QProcess>
 
+#include <QDirIterator>
+
 #include <csignal>
+#include <grp.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace tavik::reliability {
 
@@ -76,19 +80,11 @@ QStringList batchArguments(const QStringList& further)
     return QStringList { QStringLiteral("--batch"), QStringLiteral("--vat"), QStringLiteral("19") } + further;
 }
 
-ProgramResult runProgram(
-    const QProcessEnvironment& environment, const QStringList& arguments, qint64 fileSizeLimit)
+namespace {
+
+ProgramResult runToTheEnd(QProcess& program, const QProcessEnvironment& environment, const QStringList& arguments)
 {
-    QProcess program;
     program.setProcessEnvironment(environment);
-    if (fileSizeLimit > 0) {
-        program.setChildProcessModifier([fileSizeLimit] {
-            // Ignored, SIGXFSZ turns the limit into a failing write instead of a killed process.
-            std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit { static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit) };
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-        });
-    }
     program.start(programPath(), arguments);
     program.closeWriteChannel();
     ProgramResult result;
@@ -102,6 +98,44 @@ ProgramResult runProgram(
     result.out = QString::fromUtf8(program.readAllStandardOutput());
     result.err = QString::fromUtf8(program.readAllStandardError());
     return result;
+}
+
+} // namespace
+
+ProgramResult runProgram(
+    const QProcessEnvironment& environment, const QStringList& arguments, qint64 fileSizeLimit)
+{
+    QProcess program;
+    if (fileSizeLimit > 0) {
+        program.setChildProcessModifier([fileSizeLimit] {
+            // Ignored, SIGXFSZ turns the limit into a failing write instead of a killed process.
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit { static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit) };
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
+    return runToTheEnd(program, environment, arguments);
+}
+
+ProgramResult runProgramAs(uint user, const QProcessEnvironment& environment, const QStringList& arguments)
+{
+    QProcess program;
+    program.setChildProcessModifier([user] {
+        // Group first: once the user is dropped, the group can no longer be changed.
+        if (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0)
+            ::_exit(126);
+    });
+    return runToTheEnd(program, environment, arguments);
+}
+
+bool handOver(const QString& folder, uint user)
+{
+    bool handed = ::chown(QFile::encodeName(folder).constData(), user, user) == 0;
+    QDirIterator entries(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+        QDirIterator::Subdirectories);
+    while (entries.hasNext())
+        handed = ::lchown(QFile::encodeName(entries.next()).constData(), user, user) == 0 && handed;
+    return handed;
 }
 
 } // namespace tavik::reliability

@@ -71,4 +71,12 @@ QStringList batchArguments(const QStringList& further = {});
 ProgramResult runProgram(
     const QProcessEnvironment& environment, const QStringList& arguments, qint64 fileSizeLimit = 0);
 
+// The same as another user: the program's process drops to that user and group before it starts,
+// as an office colleague without the rights of the file's owner would run it.
+ProgramResult runProgramAs(uint user, const QProcessEnvironment& environment, const QStringList& arguments);
+
+// The user whose rights tests drop to, and a folder tree handed to that user.
+constexpr uint unprivilegedUser = 65534;
+bool handOver(const QString& folder, uint user);
+
 } // namespace tavik::reliability

@@ -8,10 +8,12 @@
 #include "tests/app/ScriptedDialogs.h"
 #include "tools/SampleHotel.h"
 
+#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 
+#include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -115,6 +117,9 @@ private slots:
     void copiesKeepTheirFilesMode();
     void temporaryCopiesOfACrashedRunAreRemoved_data();
     void temporaryCopiesOfACrashedRunAreRemoved();
+    void aReportNeverReplacesAFileOfTheRun_data();
+    void aReportNeverReplacesAFileOfTheRun();
+    void aSecondRunAtTheSameTimeIsRefused();
 
 private:
     QString chosenFile() const { return migration_->path(QStringLiteral("Sicherung_TAVIK_20.MDB")); }
@@ -326,6 +331,77 @@ void SafetyTest::temporaryCopiesOfACrashedRunAreRemoved()
     const ProgramResult result = migration_->run();
     QVERIFY2(result.endedByItself && result.exitCode == 0, qPrintable(result.describe()));
     QCOMPARE(QFileInfo::exists(leftover), !removed);
+}
+
+void SafetyTest::aReportNeverReplacesAFileOfTheRun_data()
+{
+    QTest::addColumn<QString>("name"); // the file in the data folder the report would replace
+    QTest::addColumn<QString>("how");  // how the report's path names it
+    QTest::newRow("older file") << "tavik_20.mdb" << "as it is";
+    QTest::newRow("older file, relative") << "tavik_20.mdb" << "relative";
+    QTest::newRow("older file through a hard link") << "tavik_20.mdb" << "hard link";
+    QTest::newRow("target through a symbolic link") << "tavik_50.mdb" << "symbolic link";
+    QTest::newRow("backup") << "tavik_50.ba0" << "as it is";
+    QTest::newRow("dated backup") << "tavik_50.2026-01-02_03-04-05.ba0" << "as it is";
+    QTest::newRow("run log") << "tavik-migrate.log" << "as it is";
+}
+
+void SafetyTest::aReportNeverReplacesAFileOfTheRun()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, how);
+    const QString file = migration_->path(name);
+    if (!QFileInfo::exists(file))
+        QVERIFY(writeContent(file, QByteArrayLiteral("aus einem früheren Lauf")));
+    QString report = file;
+    if (how == QLatin1String("relative")) {
+        report = QDir::current().relativeFilePath(file);
+    } else if (how == QLatin1String("hard link")) {
+        report = migration_->path(reportName);
+        QVERIFY(::link(QFile::encodeName(file).constData(), QFile::encodeName(report).constData()) == 0);
+    } else if (how == QLatin1String("symbolic link")) {
+        report = migration_->path(reportName);
+        QVERIFY(QFile::link(file, report));
+    }
+    const QDir folder(migration_->dataFolder());
+    const QStringList namesBefore = folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    const std::optional<QByteArray> before = contentOf(file);
+    const FileSnapshot target(migration_->target());
+
+    const ProgramResult result = migration_->run({ QStringLiteral("--report"), report });
+    QVERIFY2(result.endedByItself && result.exitCode == 2 && result.err.contains(report), qPrintable(result.describe()));
+    QVERIFY(contentOf(file) == before);
+    QVERIFY2(target.changes().isEmpty(), qPrintable(target.changes()));
+    QCOMPARE(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), namesBefore);
+}
+
+void SafetyTest::aSecondRunAtTheSameTimeIsRefused()
+{
+    // Large enough that the first run is still at work when the second starts.
+    tools::writeOlderEditionFile(migration_->source(), { 20000, 9, {} });
+    source_ = std::make_unique<FileSnapshot>(migration_->source());
+    const QByteArray targetBefore = contentOf(migration_->target()).value_or(QByteArray());
+    QProcess first;
+    first.setProcessEnvironment(migration_->environment());
+    first.start(programPath(), batchArguments());
+    first.closeWriteChannel();
+    // Held from before the backup to the end: the file is there exactly while the first run works.
+    const QString lock = migration_->target() + QStringLiteral(".lock");
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(lock) || first.state() == QProcess::NotRunning, 20000);
+    QVERIFY2(first.state() == QProcess::Running, "the first run ended before a second could start");
+    ::kill(pid_t(first.processId()), SIGSTOP);
+    const ProgramResult second = migration_->run({ QStringLiteral("--report"), migration_->path(reportName) });
+    ::kill(pid_t(first.processId()), SIGCONT);
+    QVERIFY(first.waitForFinished(120000));
+
+    QVERIFY2(second.endedByItself && second.exitCode == 1
+            && second.err.contains(QStringLiteral("wird gerade von einem anderen Lauf bearbeitet")),
+        qPrintable(second.describe()));
+    QCOMPARE(first.exitCode(), 0);
+    QVERIFY(contentOf(migration_->path(QStringLiteral("tavik_50.ba0"))) == targetBefore);
+    QCOMPARE(backupsBeside(migration_->target()).size(), 1);
+    QVERIFY(markedImported(migration_->target()));
+    QVERIFY(!QFileInfo::exists(lock));
 }
 
 QTEST_MAIN(SafetyTest)

@@ -1,0 +1,102 @@
+#include "app/ReportPath.h"
+
+#include "store/RunLock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
+namespace tavik::app {
+
+namespace {
+
+const QString refused = QStringLiteral("Der Bericht wird nicht nach \"%1\" geschrieben: dort liegt %2.");
+const QByteArray dataFileHeader = QByteArrayLiteral("SQLite format 3");
+
+// Where writing to the path would end up: links followed, also one that points nowhere yet.
+QString resolvedPath(const QString& path)
+{
+    QFileInfo info(path);
+    for (int depth = 0; depth < 40 && info.isSymLink(); ++depth)
+        info = QFileInfo(info.symLinkTarget());
+    if (info.exists())
+        return info.canonicalFilePath();
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? info.absoluteFilePath() : folder + QLatin1Char('/') + info.fileName();
+}
+
+bool sameFile(const QString& first, const QString& second)
+{
+    if (resolvedPath(first) == resolvedPath(second))
+        return true;
+#ifdef Q_OS_WIN
+    return false;
+#else
+    // A hard link is the same file under another name.
+    struct stat a { };
+    struct stat b { };
+    return ::stat(QFile::encodeName(first).constData(), &a) == 0 && ::stat(QFile::encodeName(second).constData(), &b) == 0
+        && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+#endif
+}
+
+bool isDataFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(dataFileHeader.size()) == dataFileHeader;
+}
+
+// Dated backups kept beside the target ("tavik_50.2026-12-09_08-30-05.ba0").
+bool isBackupOf(const QString& path, const QString& Datenpfad_neu)
+{
+    const QFileInfo report(resolvedPath(path));
+    const QFileInfo target(resolvedPath(Datenpfad_neu));
+    const QString stem = target.fileName().chopped(qMin<qsizetype>(3, target.fileName().size()));
+    return report.absolutePath() == target.absolutePath() && report.fileName().startsWith(stem)
+        && report.fileName().endsWith(QStringLiteral("ba0"), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+QList<GuardedFile> filesOfTheRun(const DataPaths& paths, const std::optional<QString>& chosenSource)
+{
+    QList<GuardedFile> files;
+    const auto addDataFile = [&files](const QString& path, const QString& what) {
+        files.append({path, what});
+        for (const QString& suffix : {QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")})
+            files.append({path + suffix, QStringLiteral("eine Hilfsdatei von %1").arg(what)});
+    };
+    addDataFile(paths.Datenpfad_alt, QStringLiteral("die Tavik 2.0 Datendatei"));
+    if (chosenSource)
+        addDataFile(*chosenSource, QStringLiteral("die gewählte Tavik 2.0 Datendatei"));
+    addDataFile(paths.Datenpfad_neu, QStringLiteral("die Tavik 5.0 Datendatei"));
+    if (const QString backup = backupPathFor(paths.Datenpfad_neu); !backup.isEmpty())
+        files.append({backup, QStringLiteral("die Sicherung der Tavik 5.0 Datendatei")});
+    files.append({logPathFor(paths.Datenpfad_neu), QStringLiteral("das Protokoll des Laufs")});
+    files.append({store::RunLock::lockPathFor(paths.Datenpfad_neu), QStringLiteral("die Sperrdatei des Laufs")});
+    return files;
+}
+
+QString whyReportRefused(const QString& reportPath, const DataPaths& paths, const std::optional<QString>& chosenSource)
+{
+    for (const GuardedFile& file : filesOfTheRun(paths, chosenSource)) {
+        if (sameFile(reportPath, file.path))
+            return refused.arg(reportPath, file.what);
+    }
+    if (isBackupOf(reportPath, paths.Datenpfad_neu))
+        return refused.arg(reportPath, QStringLiteral("eine Sicherung der Tavik 5.0 Datendatei"));
+    const QString target = resolvedPath(reportPath);
+    if (QFileInfo(target).isDir())
+        return refused.arg(reportPath, QStringLiteral("ein Ordner"));
+    if (isDataFile(target))
+        return refused.arg(reportPath, QStringLiteral("eine Datendatei"));
+    if (!QFileInfo(QFileInfo(target).absolutePath()).isDir())
+        return QStringLiteral("Der Bericht kann nicht nach \"%1\" geschrieben werden: der Ordner fehlt.").arg(reportPath);
+    return {};
+}
+
+} // namespace tavik::app

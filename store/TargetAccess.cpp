@@ -1,0 +1,125 @@
+#include "store/TargetAccess.h"
+
+#include "store/SystemErrorText.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+
+#ifndef Q_OS_WIN
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace tavik::store {
+
+namespace {
+
+const QByteArray journalSuffix = QByteArrayLiteral("-journal");
+// SQLite's limit for the full path of a file it opens (unix VFS), which its journal must meet too.
+constexpr qsizetype longestDataPath = 512 - 8;
+
+QString nameTooLong(const QString& dataFile)
+{
+    return QStringLiteral("Der Name der Datei \"%1\" ist zu lang: die Hilfsdatei, die beim Schreiben daneben "
+                          "angelegt wird (Name mit \"-journal\"), hätte keinen gültigen Namen.")
+        .arg(dataFile);
+}
+
+#ifdef Q_OS_WIN
+QString whyFolderNotWritable(const QString& folder)
+{
+    return QFileInfo(folder).isWritable() ? QString()
+                                          : QStringLiteral("In den Ordner \"%1\" darf nicht geschrieben werden.").arg(folder);
+}
+
+qsizetype longestNameIn(const QString&)
+{
+    return 255;
+}
+#else
+// A file without a name where the system makes one, so that a run killed right now leaves nothing.
+bool canCreateFileIn(const QByteArray& folder)
+{
+    int descriptor = -1;
+#ifdef O_TMPFILE
+    descriptor = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (descriptor >= 0) {
+        ::close(descriptor);
+        return true;
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        return false;
+#endif
+    QByteArray probe = folder + "/.tavik-probe-XXXXXX";
+    descriptor = ::mkstemp(probe.data());
+    if (descriptor < 0)
+        return false;
+    ::close(descriptor);
+    ::unlink(probe.constData());
+    return true;
+}
+
+// access() answers for this user, and says EROFS on a read-only mount even to root; a probe file
+// then catches what it cannot see (full inode table, a share that refuses new files).
+QString whyFolderNotWritable(const QString& folder)
+{
+    const QByteArray encoded = QFile::encodeName(folder);
+    int cause = 0;
+    if (::access(encoded.constData(), W_OK | X_OK) != 0)
+        cause = errno;
+    else if (!canCreateFileIn(encoded))
+        cause = errno;
+    if (cause == 0)
+        return {};
+    return QStringLiteral("In den Ordner \"%1\" kann nicht geschrieben werden: %2.").arg(folder, germanSystemError(cause));
+}
+
+qsizetype longestNameIn(const QString& folder)
+{
+    const long longest = ::pathconf(QFile::encodeName(folder).constData(), _PC_NAME_MAX);
+    return longest > 0 ? qsizetype(longest) : 255;
+}
+#endif
+
+QString whyFileNotWritable(const QFileInfo& file)
+{
+    if (!file.isFile())
+        return QStringLiteral("\"%1\" ist keine Datei.").arg(file.filePath());
+#ifdef Q_OS_WIN
+    const bool writable = file.isWritable();
+    const int cause = EACCES;
+#else
+    const bool writable = ::access(QFile::encodeName(file.filePath()).constData(), R_OK | W_OK) == 0;
+    const int cause = errno;
+#endif
+    if (writable)
+        return {};
+    return QStringLiteral("Die Datei \"%1\" darf nicht geändert werden: %2.").arg(file.filePath(), germanSystemError(cause));
+}
+
+} // namespace
+
+QString whyNotReplaceable(const QString& dataFile)
+{
+    const QFileInfo file(dataFile);
+    const QString folder = file.absolutePath();
+    if (!QFileInfo(folder).isDir())
+        return {};
+    if (QFile::encodeName(file.fileName()).size() + journalSuffix.size() > longestNameIn(folder))
+        return nameTooLong(dataFile);
+    if (QFile::encodeName(file.absoluteFilePath()).size() > longestDataPath)
+        return QStringLiteral("Der Pfad \"%1\" ist länger als %2 Bytes; eine Datendatei unter diesem Pfad kann nicht geöffnet werden.")
+            .arg(dataFile)
+            .arg(longestDataPath);
+    if (QString problem = whyFolderNotWritable(folder); !problem.isEmpty())
+        return problem;
+    if (file.exists() || file.isSymLink())
+        return whyFileNotWritable(file);
+    return {};
+}
+
+} // namespace tavik::store

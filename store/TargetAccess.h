@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+namespace tavik::store {
+
+// Why a run could not put a new data file in place of this one and then write to it (the copy is
+// renamed over it, SQLite creates its journal beside it); empty when it can. A missing folder is
+// left to the copy, which reports it. Nothing is changed to find out but a probe file made and
+// removed in the folder. The text is German and names the path.
+QString whyNotReplaceable(const QString& dataFile);
+
+} // namespace tavik::store
