@@ -112,14 +112,26 @@ private slots:
         QVERIFY2(withDecimals == QStringLiteral("<none>") || withDecimals.contains(rateText), qPrintable(withDecimals));
     }
 
+    void anotherSourceIsTakenAsTheMenuTakesIt_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::newRow("protected, loses its password") << "quiret";
+        QTest::newRow("no password, nothing to remove") << "";
+    }
+
     void anotherSourceIsTakenAsTheMenuTakesIt()
     {
+        QFETCH(QString, password);
         const QString chosen = dir_->filePath(QStringLiteral("Sicherung_TAVIK_20.MDB"));
-        tools::writeOlderEditionFile(chosen, tools::SampleOptions{12, 4, QStringLiteral("quiret")});
-        const Outcome outcome = run({QStringLiteral("--batch"), QStringLiteral("--vat"), QStringLiteral("19"), QStringLiteral("--source"), chosen});
+        tools::writeOlderEditionFile(chosen, tools::SampleOptions{12, 4, password});
+        const QString report = dir_->filePath(QStringLiteral("bericht.json"));
+        const Outcome outcome = run({QStringLiteral("--batch"), QStringLiteral("--vat"), QStringLiteral("19"), QStringLiteral("--source"), chosen,
+                                     QStringLiteral("--report"), report});
         QCOMPARE(outcome.exitCode, 0);
         QCOMPARE(firstValue(target_, QStringLiteral("SELECT count(*) FROM \"Reservierungen\"")), QStringLiteral("12"));
         QCOMPARE(firstValue(chosen, QStringLiteral("SELECT count(*) FROM \"Reservierungen\"")), QStringLiteral("12"));
+        QVERIFY2(!outcome.out.contains(QStringLiteral("Übersprungene Vorgänge")), qPrintable(outcome.out));
+        QCOMPARE(QJsonDocument::fromJson(bytesOf(report)).object()[QStringLiteral("skipped")].toArray().size(), 0);
     }
 
     void failuresEndWithTheirExitStatus_data()
