@@ -57,9 +57,14 @@ void BatchConsole::error(const QString& text)
     write(err_, text + QLatin1Char('\n'));
 }
 
+bool BatchConsole::canAsk() const
+{
+    return isTerminal(in_);
+}
+
 std::optional<QString> BatchConsole::askFoodAndDrinkVat()
 {
-    if (!isTerminal(in_))
+    if (!canAsk())
         return std::nullopt;
     write(err_, vatQuestion);
     QByteArray line;

@@ -20,6 +20,8 @@ public:
     void result(const QString& text);
     void error(const QString& text);
 
+    // Whether stdin is a terminal, so that a question can be asked at all.
+    bool canAsk() const;
     // The VAT question on the terminal, "19" when the user just presses Enter; nothing when stdin
     // is not a terminal or closes.
     std::optional<QString> askFoodAndDrinkVat();

@@ -143,8 +143,16 @@ private slots:
         QTest::addColumn<bool>("targetUnchanged");
         const QString batch = QStringLiteral("--batch");
         const QString vat = QStringLiteral("--vat");
-        QTest::newRow("empty VAT answer") << QStringList{batch, vat, ""} << "" << 2 << "Falscher Wert" << true;
-        QTest::newRow("no VAT answer and no terminal") << QStringList{batch} << "" << 2 << "Falscher Wert" << true;
+        QTest::newRow("empty VAT answer") << QStringList{batch, vat, ""} << "" << 2
+                                          << "Falscher Wert: Die MwSt. für Speisen und Getränke (--vat) darf nicht leer sein." << true;
+        QTest::newRow("no VAT answer and no terminal") << QStringList{batch} << "" << 2
+                                                       << "Ohne Terminal kann nicht danach gefragt werden, bitte mit --vat angeben." << true;
+        QTest::newRow("VAT twice") << QStringList{batch, vat, "19", vat, "7"} << "" << 2 << "--vat ist mehrfach angegeben" << true;
+        QTest::newRow("VAT twice, once with =") << QStringList{batch, "--vat=19", vat, "7"} << "" << 2 << "--vat ist mehrfach angegeben" << true;
+        QTest::newRow("report twice") << QStringList{batch, vat, "19", "--report", "a.json", "--report", "b.json"} << "" << 2
+                                      << "--report ist mehrfach angegeben" << true;
+        QTest::newRow("source twice") << QStringList{batch, vat, "19", "--source", "/a/tavik_20.mdb", "--source", "/b/tavik_20.mdb"} << ""
+                                      << 2 << "--source ist mehrfach angegeben" << true;
         QTest::newRow("a source with a wrong name") << QStringList{batch, vat, "19", "--source", "/daten/tavik_50.mdb"} << ""
                                                     << 2 << "/daten/tavik_50.mdb   ist die falsche Datei, bitte suchen Sie  TAVIK_20.MDB" << true;
         QTest::newRow("an unknown option") << QStringList{batch, "--schnell"} << "" << 2 << "Unbekannte Angabe: --schnell" << true;
