@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "folders/SharedFolder.h"
+#include "store/VisibleText.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -60,7 +61,7 @@ int main(int argc, char* argv[])
         print(stdout, QStringLiteral("tavik-migrate %1\n").arg(QStringLiteral(TAVIK_VERSION)));
         return 0;
     case Mode::Invalid:
-        print(stderr, line.error + QStringLiteral("\nHilfe: tavik-migrate --help\n"));
+        print(stderr, tavik::store::visibleText(line.error) + QStringLiteral("\nHilfe: tavik-migrate --help\n"));
         return tavik::app::BatchRun::BadInput;
     default:
         break;

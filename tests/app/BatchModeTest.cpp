@@ -1,6 +1,7 @@
 #include "store/Connection.h"
 #include "tools/SampleHotel.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -134,6 +135,37 @@ private slots:
         QCOMPARE(QJsonDocument::fromJson(bytesOf(report)).object()[QStringLiteral("skipped")].toArray().size(), 0);
     }
 
+    void controlCharactersAreWrittenOutButKeptInTheReport()
+    {
+        // A rate that is no number is skipped and shown with its value; the folder's name is shown too.
+        const QString value = QStringLiteral("7\n\x1b[2J\u202e");
+        {
+            auto connection = store::Connection::open(source_, store::OpenOptions{});
+            store::Statement update = connection->prepare(QStringLiteral(
+                "UPDATE \"Reservierungen\" SET \"Re18\" = ?1, \"Erw16\" = NULL WHERE \"ID\" = (SELECT min(\"ID\") FROM \"Reservierungen\")"));
+            update.bind(1, value);
+            update.run();
+        }
+        const QString folder = dir_->filePath(QStringLiteral("Hotel\x1b[31m\nKrone"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString chosen = folder + QStringLiteral("/tavik_20.mdb");
+        QVERIFY(QFile::copy(source_, chosen));
+        const QString report = dir_->filePath(QStringLiteral("bericht.json"));
+        const Outcome outcome = run({QStringLiteral("--batch"), QStringLiteral("--vat"), QStringLiteral("19"), QStringLiteral("--source"), chosen,
+                                     QStringLiteral("--report"), report});
+        QCOMPARE(outcome.exitCode, 0);
+        QVERIFY2(outcome.out.contains(QStringLiteral("Wert \"7\\n\\x1b[2J\\u202e\"")), qPrintable(outcome.out));
+        QVERIFY2(outcome.out.contains(QStringLiteral("Hotel\\x1b[31m\\nKrone/tavik_20.mdb")), qPrintable(outcome.out));
+        QVERIFY(!outcome.out.contains(QChar(0x1b)));
+        QVERIFY(!outcome.out.contains(QChar(0x202e)));
+
+        const QJsonObject json = QJsonDocument::fromJson(bytesOf(report)).object();
+        QCOMPARE(json[QStringLiteral("source")].toString(), chosen);
+        const QJsonArray skipped = json[QStringLiteral("skipped")].toArray();
+        QVERIFY(!skipped.isEmpty());
+        QCOMPARE(skipped[0].toObject()[QStringLiteral("value")].toString(), value);
+    }
+
     void failuresEndWithTheirExitStatus_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -156,6 +188,10 @@ private slots:
         QTest::newRow("a source with a wrong name") << QStringList{batch, vat, "19", "--source", "/daten/tavik_50.mdb"} << ""
                                                     << 2 << "/daten/tavik_50.mdb   ist die falsche Datei, bitte suchen Sie  TAVIK_20.MDB" << true;
         QTest::newRow("an unknown option") << QStringList{batch, "--schnell"} << "" << 2 << "Unbekannte Angabe: --schnell" << true;
+        QTest::newRow("a wrong name with an escape sequence") << QStringList{batch, vat, "19", "--source", "/daten/\x1b[2Jx.mdb"} << ""
+                                                              << 2 << "/daten/\\x1b[2Jx.mdb   ist die falsche Datei" << true;
+        QTest::newRow("an unknown option with a line break") << QStringList{batch, "--schnell\nweiter"} << "" << 2
+                                                             << "Unbekannte Angabe: --schnell\\nweiter\n" << true;
         QTest::newRow("source missing") << QStringList{batch, vat, "19"} << "remove source" << 1 << "Datendatei ist geöffnet" << true;
         QTest::newRow("protected source") << QStringList{batch, vat, "19"} << "protect source" << 3
                                           << "ist mit einem Kennwort geschützt oder ist keine Datendatei." << false;
@@ -181,6 +217,7 @@ private slots:
         const Outcome outcome = run(arguments);
         QCOMPARE(outcome.exitCode, exitCode);
         QVERIFY2(outcome.err.contains(message), qPrintable(outcome.err));
+        QVERIFY(!outcome.err.contains(QChar(0x1b)));
         QCOMPARE(outcome.out, QString());
         if (targetUnchanged) {
             QCOMPARE(bytesOf(target_), targetBytes);

@@ -3,6 +3,7 @@
 #include "store/Connection.h"
 #include "store/DataControls.h"
 #include "store/Engine.h"
+#include "store/RunLog.h"
 #include "store/Transaction.h"
 #include "tools/SampleHotel.h"
 
@@ -50,6 +51,7 @@ private slots:
     void finishingStepMarksOnlyTheTarget();
     void finishingStepWithoutASettingsRecordIsAnEngineError();
     void aProtectedCopyCannotBeBound();
+    void theLogKeepsOneLinePerEntry();
 };
 
 void StartUpTest::pathsComeFromTheSettingsOrTheirDefaults_data()
@@ -231,6 +233,26 @@ void StartUpTest::aProtectedCopyCannotBeBound()
     } catch (const store::EngineError& error) {
         QCOMPARE(error.kind(), store::EngineError::Kind::NotADataFile);
     }
+}
+
+void StartUpTest::theLogKeepsOneLinePerEntry()
+{
+    QTemporaryDir folder;
+    store::RunLog log;
+    app::StartupBackup backup;
+    backup.backup = folder.filePath(QStringLiteral("Krone\nBad\x1b[2J/tavik_50.ba0"));
+    app::noteBackups(backup, log);
+    log.skipped(store::SkippedOperation{QStringLiteral("4. Daten importieren"), QStringLiteral("Steuersatz lesen"),
+                                        QStringLiteral("Reservierungen"), 7, QStringLiteral("Re18"),
+                                        QStringLiteral("M\u00fcl\nler\x1b[31m"), QStringLiteral("keine Zahl")});
+    const QString path = app::logPathFor(folder.filePath(QStringLiteral("tavik_50.mdb")));
+    QVERIFY(log.writeTo(path));
+    QCOMPARE(QString::fromUtf8(bytesOf(path)).split(QLatin1Char('\n')),
+             (QStringList{QStringLiteral("Sicherung der Tavik 5.0 Datendatei: ") + folder.filePath(QStringLiteral("Krone\\nBad\\x1b[2J/tavik_50.ba0")),
+                          QStringLiteral("\u00dcbersprungene Vorg\u00e4nge: 1"),
+                          QStringLiteral("4. Daten importieren \u2013 Steuersatz lesen \u2013 Tabelle Reservierungen \u2013 Datensatz 7 \u2013 "
+                                         "Feld Re18 \u2013 Wert \"M\u00fcl\\nler\\x1b[31m\" \u2013 keine Zahl"),
+                          QString()}));
 }
 
 QTEST_GUILESS_MAIN(StartUpTest)
