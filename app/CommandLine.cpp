@@ -92,7 +92,8 @@ QString helpText()
         "Rückgabewerte:\n"
         "  0  Daten erfolgreich importiert\n"
         "  1  die Datendatei konnte nicht kopiert werden (\"Datendatei ist geöffnet\")\n"
-        "  2  falsche Eingabe (MwSt. fehlt oder leer, falsche Datei, unbekannte oder doppelte Angabe)\n"
+        "  2  falsche Eingabe (MwSt. fehlt oder leer, falsche Datei, unbekannte oder doppelte Angabe,\n"
+        "     Einstellungsdatei nicht lesbar)\n"
         "  3  Fehler der Datenbank beim Öffnen der Kopie oder beim Abschluss\n"
         "  4  die Reservierungen der Kopie konnten nicht gelesen werden\n"
         "  5  die Tavik 5.0 Datendatei ist bereits importiert (--force ersetzt sie)\n");

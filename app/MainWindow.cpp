@@ -66,10 +66,25 @@ void MainWindow::connectHandlers()
 void MainWindow::Form_Load()
 {
     centreOnScreen();
-    paths_ = readDataPaths(setup_.settings, setup_.sharedDocumentsFolder);
+    try {
+        paths_ = readDataPaths(setup_.settings, setup_.sharedDocumentsFolder);
+    } catch (const UnreadableSettings& error) {
+        refuseToStart(error.message());
+        return;
+    }
     noteBackups(makeStartupBackup(paths_.Datenpfad_neu, QDateTime::currentDateTime()), log_);
     form_->Label6->setText(paths_.Datenpfad_neu);
     form_->Label7->setText(paths_.Datenpfad_alt);
+}
+
+// Without both paths nothing may be backed up or copied: the batch mode ends with status 2 here,
+// and so does the window, as soon as its event loop runs and can be ended.
+void MainWindow::refuseToStart(const QString& message)
+{
+    form_->Command6->setEnabled(false);
+    form_->mnu_suchen->setEnabled(false);
+    dialogs_->showMessage(message, MessageIcon::Stop, QString());
+    QTimer::singleShot(0, this, [this] { endProgram(2); });
 }
 
 void MainWindow::centreOnScreen()

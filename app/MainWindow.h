@@ -3,6 +3,7 @@
 #include "app/FormLayout.h"
 #include "app/StartUp.h"
 #include "app/UserInterface.h"
+#include "app/UserSettings.h"
 #include "store/DataControls.h"
 #include "store/Engine.h"
 #include "store/RunLog.h"
@@ -65,6 +66,7 @@ protected:
 
 private:
     void Form_Load();
+    void refuseToStart(const QString& message);
     void centreOnScreen();
     void connectHandlers();
     void showImportFinished();

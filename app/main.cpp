@@ -2,6 +2,7 @@
 #include "app/BatchRun.h"
 #include "app/CommandLine.h"
 #include "app/MainWindow.h"
+#include "app/UserSettings.h"
 #include "folders/SharedFolder.h"
 #include "store/VisibleText.h"
 
@@ -68,5 +69,11 @@ int main(int argc, char* argv[])
     }
     tavik::app::BatchConsole console(QLocale::system());
     tavik::app::BatchRun run(line.batch, console, tavik::app::readUserSetting, tavik::folders::sharedDocumentsFolder());
-    return run.run();
+    try {
+        return run.run();
+    } catch (const tavik::app::UnreadableSettings& error) {
+        // Thrown before anything was changed, while the data paths are read.
+        print(stderr, tavik::store::visibleText(error.message()) + QLatin1Char('\n'));
+        return tavik::app::BatchRun::BadInput;
+    }
 }

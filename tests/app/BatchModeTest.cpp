@@ -1,4 +1,5 @@
 #include "store/Connection.h"
+#include "tests/support/SettingsText.h"
 #include "tools/SampleHotel.h"
 
 #include <QDir>
@@ -41,7 +42,7 @@ private:
         QDir().mkpath(folder);
         QFile file(folder + QLatin1Char('/') + application + QStringLiteral(".conf"));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral("[Startup]\nDatenpfad=\"%1\"\n").arg(path).toUtf8());
+        file.write(testsupport::settingsFileText(path));
     }
 
     Outcome run(const QStringList& arguments, const QString& locale = QStringLiteral("C.UTF-8"), const QByteArray& input = {})
@@ -166,6 +167,22 @@ private slots:
         QCOMPARE(skipped[0].toObject()[QStringLiteral("value")].toString(), value);
     }
 
+    void pathsAreTakenAsTheSettingsFileHoldsThem()
+    {
+        // Written by hand, unquoted, as a hotel names its folder.
+        const QString folder = dir_->filePath(QStringLiteral("Hotel Krone, Bad Tölz; \"Haus 2\""));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::rename(source_, folder + QStringLiteral("/tavik_20.mdb")));
+        source_ = folder + QStringLiteral("/tavik_20.mdb");
+        testfiles::writeFile(dir_->filePath(QStringLiteral("config/VB and VBA Program Settings/Tavik 2.0.conf")),
+                             QStringLiteral("[Startup]\nDatenpfad=%1\n").arg(source_).toUtf8());
+        const QString report = dir_->filePath(QStringLiteral("bericht.json"));
+        const Outcome outcome = run({QStringLiteral("--batch"), QStringLiteral("--vat"), QStringLiteral("19"), QStringLiteral("--report"), report});
+        QCOMPARE(outcome.exitCode, 0);
+        QCOMPARE(QJsonDocument::fromJson(bytesOf(report)).object()[QStringLiteral("source")].toString(), source_);
+        QCOMPARE(firstValue(target_, QStringLiteral("SELECT count(*) FROM \"Reservierungen\"")), QStringLiteral("80"));
+    }
+
     void failuresEndWithTheirExitStatus_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -195,6 +212,8 @@ private slots:
         QTest::newRow("source missing") << QStringList{batch, vat, "19"} << "remove source" << 1 << "Datendatei ist geöffnet" << true;
         QTest::newRow("protected source") << QStringList{batch, vat, "19"} << "protect source" << 3
                                           << "ist mit einem Kennwort geschützt oder ist keine Datendatei." << false;
+        QTest::newRow("settings file not valid") << QStringList{batch, vat, "19"} << "break settings" << 2
+                                                 << "Tavik 2.0.conf\" ist ungültig: In Zeile 2 fehlt das schließende Anführungszeichen." << true;
         QTest::newRow("already imported") << QStringList{batch, vat, "19"} << "mark target" << 5 << "ist bereits importiert" << true;
     }
 
@@ -209,6 +228,8 @@ private slots:
             QFile::remove(source_);
         if (damage == QLatin1String("protect source"))
             tools::writeOlderEditionFile(source_, tools::SampleOptions{5, 1, QStringLiteral("quiret")});
+        if (damage == QLatin1String("break settings"))
+            testfiles::writeFile(dir_->filePath(QStringLiteral("config/VB and VBA Program Settings/Tavik 2.0.conf")), "[Startup]\nDatenpfad=\"/a\n");
         if (damage == QLatin1String("mark target")) {
             auto connection = store::Connection::open(target_, store::OpenOptions{});
             connection->execute(QStringLiteral("INSERT INTO \"Einstellungen\" (\"memo13\") VALUES ('importiert')"));

@@ -68,6 +68,7 @@ private slots:
     void stepThreeRunsWhileTheQuestionIsOpen();
     void aProtectedFileChosenThroughTheMenuIsMigrated();
     void withoutReservationsThereIsNoOk();
+    void unreadableSettingsEndTheProgramBeforeAnything();
 };
 
 void MainWindowTest::startUpShowsBothPathsAndBacksUpTheTarget()
@@ -216,6 +217,25 @@ void MainWindowTest::withoutReservationsThereIsNoOk()
     QVERIFY(!window->form().Command7->isVisibleTo(window->form().form));
     QVERIFY(window->form().Label13->text().startsWith(QStringLiteral("Die Reservierungen konnten nicht geöffnet werden.")));
     QVERIFY(exitCodes_.isEmpty());
+}
+
+void MainWindowTest::unreadableSettingsEndTheProgramBeforeAnything()
+{
+    const QString message = QStringLiteral("Die Einstellungsdatei \"/x/Tavik 2.0.conf\" ist ungültig: Zeile 1 ist weder [Abschnitt] noch Name=Wert.");
+    app::WindowSetup setup;
+    setup.settings = [&](const QString&, const QString&, const QString&, const QString&) -> QString {
+        throw app::UnreadableSettings(message);
+    };
+    setup.sharedDocumentsFolder = dir_.path();
+    setup.dialogs = &dialogs_;
+    setup.endProgram = [this](int code) { exitCodes_.append(code); };
+    app::MainWindow window(std::move(setup));
+    QCOMPARE(dialogs_.messages.size(), 1);
+    QCOMPARE(dialogs_.messages[0].text, message);
+    QCOMPARE(dialogs_.messages[0].icon, app::MessageIcon::Stop);
+    QVERIFY(!window.form().Command6->isEnabled());
+    QVERIFY(!window.form().mnu_suchen->isEnabled());
+    QTRY_COMPARE(exitCodes_, QList<int>{2});
 }
 
 QTEST_MAIN(MainWindowTest)
