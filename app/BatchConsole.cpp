@@ -1,5 +1,7 @@
 #include "app/BatchConsole.h"
 
+#include "store/VisibleText.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -54,12 +56,17 @@ void BatchConsole::result(const QString& text)
 
 void BatchConsole::error(const QString& text)
 {
-    write(err_, text + QLatin1Char('\n'));
+    write(err_, store::visibleText(text) + QLatin1Char('\n'));
+}
+
+bool BatchConsole::canAsk() const
+{
+    return isTerminal(in_);
 }
 
 std::optional<QString> BatchConsole::askFoodAndDrinkVat()
 {
-    if (!isTerminal(in_))
+    if (!canAsk())
         return std::nullopt;
     write(err_, vatQuestion);
     QByteArray line;
@@ -75,7 +82,7 @@ std::optional<QString> BatchConsole::askFoodAndDrinkVat()
 void BatchConsole::taskStarted(const QString& name)
 {
     if (progress_)
-        write(err_, name + QStringLiteral(" …"));
+        write(err_, store::visibleText(name) + QStringLiteral(" …"));
 }
 
 void BatchConsole::taskFinished(double seconds)

@@ -18,8 +18,11 @@ public:
     BatchConsole(QLocale numberFormat, std::FILE* out = stdout, std::FILE* err = stderr, std::FILE* in = stdin);
 
     void result(const QString& text);
+    // One message; paths and values in it may hold control characters, which are written out.
     void error(const QString& text);
 
+    // Whether stdin is a terminal, so that a question can be asked at all.
+    bool canAsk() const;
     // The VAT question on the terminal, "19" when the user just presses Enter; nothing when stdin
     // is not a terminal or closes.
     std::optional<QString> askFoodAndDrinkVat();

@@ -1,5 +1,7 @@
 #include "app/BatchReport.h"
 
+#include "store/VisibleText.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
@@ -30,23 +32,24 @@ QJsonObject skippedJson(const store::SkippedOperation& operation)
 
 QString summaryTable(const BatchReport& report, const store::RunLog& log, const QLocale& numberFormat)
 {
+    using store::visibleText;
     int nameWidth = 8;
     int resultWidth = 8;
     for (const TaskRecord& task : report.tasks) {
-        nameWidth = qMax(nameWidth, int(task.name.size()));
-        resultWidth = qMax(resultWidth, int(task.result.size()));
+        nameWidth = qMax(nameWidth, int(visibleText(task.name).size()));
+        resultWidth = qMax(resultWidth, int(visibleText(task.result).size()));
     }
     QStringList lines;
     lines << QStringLiteral("%1  %2  %3  %4").arg(QStringLiteral("Aufgabe"), -nameWidth).arg(QStringLiteral("Ergebnis"), -resultWidth)
                  .arg(QStringLiteral("Übersprungen"), 12).arg(QStringLiteral("Zeit"), 8);
     for (const TaskRecord& task : report.tasks)
-        lines << QStringLiteral("%1  %2  %3  %4").arg(task.name, -nameWidth).arg(task.result, -resultWidth)
+        lines << QStringLiteral("%1  %2  %3  %4").arg(visibleText(task.name), -nameWidth).arg(visibleText(task.result), -resultWidth)
                      .arg(task.skipped, 12).arg(seconds(task.seconds, numberFormat), 8);
     lines << QStringLiteral("Gesamtzeit: %1").arg(seconds(report.totalSeconds, numberFormat));
     if (!report.backup.isEmpty())
-        lines << QStringLiteral("Sicherung: %1").arg(report.backup);
+        lines << QStringLiteral("Sicherung: %1").arg(visibleText(report.backup));
     if (!report.keptBackup.isEmpty())
-        lines << QStringLiteral("Frühere Sicherung aufbewahrt: %1").arg(report.keptBackup);
+        lines << QStringLiteral("Frühere Sicherung aufbewahrt: %1").arg(visibleText(report.keptBackup));
 
     const auto& skipped = log.skippedOperations();
     if (!skipped.isEmpty()) {

@@ -12,7 +12,12 @@
 namespace tavik::app {
 
 namespace {
-const QString wrongVat = QStringLiteral("Falscher Wert");
+const QString emptyVat = QStringLiteral("Falscher Wert: Die MwSt. für Speisen und Getränke (--vat) darf nicht leer sein.");
+const QString vatNeeded = QStringLiteral(
+    "Die MwSt. für Speisen und Getränke fehlt: Ohne Terminal kann nicht danach gefragt werden, bitte mit --vat angeben. "
+    "Es wurde nichts geändert.");
+const QString vatNotAnswered = QStringLiteral(
+    "Die Frage nach der MwSt. für Speisen und Getränke wurde nicht beantwortet. Es wurde nichts geändert.");
 const QString copyFailed = QStringLiteral("Datendatei ist geöffnet");
 const QString success = QStringLiteral("Sie können jetzt Tavik 5.0 starten");
 const QString alreadyImported = QStringLiteral(
@@ -56,8 +61,8 @@ int BatchRun::run()
             return BadInput;
         }
     }
-    if (!takeVatAnswer())
-        return stop(BadInput, wrongVat);
+    if (const std::optional<QString> refusal = takeVatAnswer())
+        return stop(BadInput, *refusal);
     if (options_.source && !sourceSelection::isAcceptedName(*options_.source))
         return stop(BadInput, sourceSelection::refusalMessage(*options_.source));
     guard_ = TargetGuard::lock(report_.paths.Datenpfad_neu);
@@ -92,14 +97,19 @@ int BatchRun::run()
     return status;
 }
 
-bool BatchRun::takeVatAnswer()
+std::optional<QString> BatchRun::takeVatAnswer()
 {
     if (options_.vat) {
         vatAnswer_ = *options_.vat;
-    } else if (const std::optional<QString> answer = console_.askFoodAndDrinkVat()) {
-        vatAnswer_ = *answer;
+        return vatAnswer_.isEmpty() ? std::optional(emptyVat) : std::nullopt;
     }
-    return !vatAnswer_.isEmpty();
+    if (!console_.canAsk())
+        return vatNeeded;
+    const std::optional<QString> answer = console_.askFoodAndDrinkVat();
+    if (!answer)
+        return vatNotAnswered;
+    vatAnswer_ = *answer;
+    return std::nullopt;
 }
 
 void BatchRun::beginTask(const QString& name)

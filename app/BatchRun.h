@@ -24,7 +24,8 @@ public:
     int run();
 
 private:
-    bool takeVatAnswer();
+    // The refusal when there is no answer to take, in German.
+    std::optional<QString> takeVatAnswer();
     bool checkBeforeChanging();
     bool copyAndBind();
     bool prepareTarget();

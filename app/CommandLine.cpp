@@ -58,6 +58,9 @@ CommandLine parseCommandLine(const QStringList& arguments)
                 return invalid(QStringLiteral("Zu %1 fehlt der Wert.").arg(name));
             inlineValue = arguments[++i];
         }
+        // Which of two values was meant cannot be guessed, and taking either could migrate wrongly.
+        if (slot->has_value())
+            return invalid(QStringLiteral("%1 ist mehrfach angegeben; bitte nur einmal angeben.").arg(name));
         *slot = *inlineValue;
         batchOptionSeen = true;
     }
@@ -89,7 +92,8 @@ QString helpText()
         "Rückgabewerte:\n"
         "  0  Daten erfolgreich importiert\n"
         "  1  die Datendatei konnte nicht kopiert werden (\"Datendatei ist geöffnet\")\n"
-        "  2  falsche Eingabe (MwSt. fehlt oder leer, falsche Datei, unbekannte Angabe)\n"
+        "  2  falsche Eingabe (MwSt. fehlt oder leer, falsche Datei, unbekannte oder doppelte Angabe,\n"
+        "     Einstellungsdatei nicht lesbar)\n"
         "  3  Fehler der Datenbank beim Öffnen der Kopie oder beim Abschluss\n"
         "  4  die Reservierungen der Kopie konnten nicht gelesen werden\n"
         "  5  die Tavik 5.0 Datendatei ist bereits importiert (--force ersetzt sie)\n");

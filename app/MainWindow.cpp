@@ -66,7 +66,12 @@ void MainWindow::connectHandlers()
 void MainWindow::Form_Load()
 {
     centreOnScreen();
-    paths_ = readDataPaths(setup_.settings, setup_.sharedDocumentsFolder);
+    try {
+        paths_ = readDataPaths(setup_.settings, setup_.sharedDocumentsFolder);
+    } catch (const UnreadableSettings& error) {
+        refuseToStart(error.message());
+        return;
+    }
     guard_ = TargetGuard::take(paths_.Datenpfad_neu, QDateTime::currentDateTime());
     noteBackups(guard_.backup(), log_);
     form_->Label6->setText(paths_.Datenpfad_neu);
@@ -80,6 +85,16 @@ void MainWindow::refuseSecondRun()
 {
     dialogs_->showMessage(guard_.cause(), MessageIcon::Exclamation, QString());
     endProgram(1);
+}
+
+// Without both paths nothing may be backed up or copied: the batch mode ends with status 2 here,
+// and so does the window, as soon as its event loop runs and can be ended.
+void MainWindow::refuseToStart(const QString& message)
+{
+    form_->Command6->setEnabled(false);
+    form_->mnu_suchen->setEnabled(false);
+    dialogs_->showMessage(message, MessageIcon::Stop, QString());
+    QTimer::singleShot(0, this, [this] { endProgram(2); });
 }
 
 void MainWindow::centreOnScreen()

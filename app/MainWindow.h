@@ -4,6 +4,7 @@
 #include "app/StartUp.h"
 #include "app/TargetGuard.h"
 #include "app/UserInterface.h"
+#include "app/UserSettings.h"
 #include "store/DataControls.h"
 #include "store/Engine.h"
 #include "store/RunLog.h"
@@ -66,6 +67,7 @@ protected:
 
 private:
     void Form_Load();
+    void refuseToStart(const QString& message);
     void centreOnScreen();
     void connectHandlers();
     void showImportFinished();

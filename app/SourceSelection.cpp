@@ -30,8 +30,21 @@ void bindSkippingErrors(store::RecordSource& source, const QString& chosen, stor
     }
 }
 
+// A file that opens without a key carries no password, so there is nothing to remove.
+bool opensWithoutPassword(const QString& chosen, store::Engine& engine)
+{
+    try {
+        engine.openDatabase(chosen, false, true).close();
+        return true;
+    } catch (const store::EngineError&) {
+        return false;
+    }
+}
+
 void removePassword(const QString& chosen, store::Engine& engine, store::RunLog& log)
 {
+    if (opensWithoutPassword(chosen, engine))
+        return;
     try {
         store::Database database = engine.openDatabase(chosen, true, false, QStringLiteral(";pwd=") + dataFilePassword);
         database.newPassword(dataFilePassword, QString());
@@ -74,13 +87,13 @@ QString refusalTitle()
 void accept(const QString& chosen, store::Engine& engine, store::DataControls& controls, DataPaths& paths,
             store::RunLog& log)
 {
+    // The password goes first: the exclusive open it needs fails once the record sources hold the
+    // file, and the record sources can only open the file once it has no password.
+    removePassword(chosen, engine, log);
     bindSkippingErrors(controls.Data1, chosen, log);
     bindSkippingErrors(controls.Data2, chosen, log);
     bindSkippingErrors(controls.Data3, chosen, log);
     paths.Datenpfad_alt = chosen;
-    // A file without the password is now held open by the record sources, so the exclusive open
-    // fails and leaves it as it is; a protected one they could not open, so it loses its password.
-    removePassword(chosen, engine, log);
 }
 
 bool choose(UserInterface& ui, store::Engine& engine, store::DataControls& controls, DataPaths& paths,

@@ -28,9 +28,9 @@ bool isAcceptedName(const QString& name);
 QString refusalMessage(const QString& name);
 QString refusalTitle();
 
-// Takes an accepted file as the source: Data1 to Data3 bound to it, Datenpfad_alt set, then its
-// data-file password removed. From here on every failing step is skipped and logged, so a file
-// that is damaged, open elsewhere or protected otherwise simply stays as it is.
+// Takes an accepted file as the source: its data-file password removed when it has one, then
+// Data1 to Data3 bound to it and Datenpfad_alt set. Every failing step is skipped and logged, so a
+// file that is damaged, open elsewhere or protected otherwise simply stays as it is.
 void accept(const QString& chosen, store::Engine& engine, store::DataControls& controls, DataPaths& paths,
             store::RunLog& log);
 

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QStorageInfo>
 
 namespace tavik::app {
@@ -18,15 +17,6 @@ const QString newerEdition = QStringLiteral("Tavik 5.0");
 const QString section = QStringLiteral("Startup");
 const QString key = QStringLiteral("Datenpfad");
 } // namespace
-
-QString readUserSetting(const QString& application, const QString& sectionName, const QString& keyName,
-                        const QString& defaultValue)
-{
-    // On Windows this is the registry key the editions use; elsewhere a file of the same names.
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("VB and VBA Program Settings"),
-                       application);
-    return settings.value(sectionName + QLatin1Char('/') + keyName, defaultValue).toString();
-}
 
 QString defaultSourcePath()
 {

@@ -19,17 +19,13 @@ struct DataPaths {
 };
 
 // Reads a text value of the per-user settings store by application, section and key; returns
-// the default when none is stored. The program only ever reads the store.
+// the default when none is stored. The program only ever reads the store. readUserSetting
+// (app/UserSettings.h) is the store the editions use.
 using SettingsReader = std::function<QString(const QString& application, const QString& section,
                                              const QString& key, const QString& defaultValue)>;
 
-// The settings store the editions themselves use: on Windows their registry area, elsewhere
-// QSettings in the user's native format under the same names.
-QString readUserSetting(const QString& application, const QString& section, const QString& key,
-                        const QString& defaultValue);
-
 // Both paths from the settings store, with their defaults; the target's default lies below the
-// documents folder shared by all users.
+// documents folder shared by all users. What the reader throws goes through.
 DataPaths readDataPaths(const SettingsReader& settings, const QString& sharedDocumentsFolder);
 QString defaultSourcePath();
 QString defaultTargetPath(const QString& sharedDocumentsFolder);

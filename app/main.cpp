@@ -2,7 +2,9 @@
 #include "app/BatchRun.h"
 #include "app/CommandLine.h"
 #include "app/MainWindow.h"
+#include "app/UserSettings.h"
 #include "folders/SharedFolder.h"
+#include "store/VisibleText.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -60,12 +62,18 @@ int main(int argc, char* argv[])
         print(stdout, QStringLiteral("tavik-migrate %1\n").arg(QStringLiteral(TAVIK_VERSION)));
         return 0;
     case Mode::Invalid:
-        print(stderr, line.error + QStringLiteral("\nHilfe: tavik-migrate --help\n"));
+        print(stderr, tavik::store::visibleText(line.error) + QStringLiteral("\nHilfe: tavik-migrate --help\n"));
         return tavik::app::BatchRun::BadInput;
     default:
         break;
     }
     tavik::app::BatchConsole console(QLocale::system());
     tavik::app::BatchRun run(line.batch, console, tavik::app::readUserSetting, tavik::folders::sharedDocumentsFolder());
-    return run.run();
+    try {
+        return run.run();
+    } catch (const tavik::app::UnreadableSettings& error) {
+        // Thrown before anything was changed, while the data paths are read.
+        print(stderr, tavik::store::visibleText(error.message()) + QLatin1Char('\n'));
+        return tavik::app::BatchRun::BadInput;
+    }
 }

@@ -1,5 +1,7 @@
 #include "store/RunLog.h"
 
+#include "store/VisibleText.h"
+
 #include <QSaveFile>
 #include <QStringList>
 
@@ -36,7 +38,9 @@ bool RunLog::writeTo(const QString& path) const
         return false;
     // It lists guests' names and values from the data files: for its owner's eyes only.
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    QStringList lines = notes_;
+    QStringList lines;
+    for (const QString& note : notes_)
+        lines << visibleText(note);
     lines << QStringLiteral("Übersprungene Vorgänge: %1").arg(skipped_.size());
     for (const SkippedOperation& operation : skipped_)
         lines << describe(operation);
@@ -58,7 +62,7 @@ QString RunLog::describe(const SkippedOperation& operation)
     if (!operation.value.isNull())
         parts << QStringLiteral("Wert \"%1\"").arg(shortened(operation.value));
     parts << operation.reason;
-    return parts.join(QStringLiteral(" – "));
+    return visibleText(parts.join(QStringLiteral(" – ")));
 }
 
 } // namespace tavik::store

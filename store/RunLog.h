@@ -35,7 +35,7 @@ public:
     int skippedCount(const QString& task) const;
     // The notes, then one line per skipped operation; written beside its destination and renamed.
     bool writeTo(const QString& path) const;
-    // One line per operation, for the log file and the terminal.
+    // One line per operation, for the log file and the terminal; control characters written out.
     static QString describe(const SkippedOperation& operation);
 
 private:

@@ -1,6 +1,8 @@
 #include "store/Connection.h"
+#include "tests/support/SettingsText.h"
 #include "tools/SampleHotel.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -40,7 +42,7 @@ private:
         QDir().mkpath(folder);
         QFile file(folder + QLatin1Char('/') + application + QStringLiteral(".conf"));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral("[Startup]\nDatenpfad=\"%1\"\n").arg(path).toUtf8());
+        file.write(testsupport::settingsFileText(path));
     }
 
     Outcome run(const QStringList& arguments, const QString& locale = QStringLiteral("C.UTF-8"), const QByteArray& input = {})
@@ -112,14 +114,73 @@ private slots:
         QVERIFY2(withDecimals == QStringLiteral("<none>") || withDecimals.contains(rateText), qPrintable(withDecimals));
     }
 
+    void anotherSourceIsTakenAsTheMenuTakesIt_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::newRow("protected, loses its password") << "quiret";
+        QTest::newRow("no password, nothing to remove") << "";
+    }
+
     void anotherSourceIsTakenAsTheMenuTakesIt()
     {
+        QFETCH(QString, password);
         const QString chosen = dir_->filePath(QStringLiteral("Sicherung_TAVIK_20.MDB"));
-        tools::writeOlderEditionFile(chosen, tools::SampleOptions{12, 4, QStringLiteral("quiret")});
-        const Outcome outcome = run({QStringLiteral("--batch"), QStringLiteral("--vat"), QStringLiteral("19"), QStringLiteral("--source"), chosen});
+        tools::writeOlderEditionFile(chosen, tools::SampleOptions{12, 4, password});
+        const QString report = dir_->filePath(QStringLiteral("bericht.json"));
+        const Outcome outcome = run({QStringLiteral("--batch"), QStringLiteral("--vat"), QStringLiteral("19"), QStringLiteral("--source"), chosen,
+                                     QStringLiteral("--report"), report});
         QCOMPARE(outcome.exitCode, 0);
         QCOMPARE(firstValue(target_, QStringLiteral("SELECT count(*) FROM \"Reservierungen\"")), QStringLiteral("12"));
         QCOMPARE(firstValue(chosen, QStringLiteral("SELECT count(*) FROM \"Reservierungen\"")), QStringLiteral("12"));
+        QVERIFY2(!outcome.out.contains(QStringLiteral("Übersprungene Vorgänge")), qPrintable(outcome.out));
+        QCOMPARE(QJsonDocument::fromJson(bytesOf(report)).object()[QStringLiteral("skipped")].toArray().size(), 0);
+    }
+
+    void controlCharactersAreWrittenOutButKeptInTheReport()
+    {
+        // A rate that is no number is skipped and shown with its value; the folder's name is shown too.
+        const QString value = QStringLiteral("7\n\x1b[2J\u202e");
+        {
+            auto connection = store::Connection::open(source_, store::OpenOptions{});
+            store::Statement update = connection->prepare(QStringLiteral(
+                "UPDATE \"Reservierungen\" SET \"Re18\" = ?1, \"Erw16\" = NULL WHERE \"ID\" = (SELECT min(\"ID\") FROM \"Reservierungen\")"));
+            update.bind(1, value);
+            update.run();
+        }
+        const QString folder = dir_->filePath(QStringLiteral("Hotel\x1b[31m\nKrone"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString chosen = folder + QStringLiteral("/tavik_20.mdb");
+        QVERIFY(QFile::copy(source_, chosen));
+        const QString report = dir_->filePath(QStringLiteral("bericht.json"));
+        const Outcome outcome = run({QStringLiteral("--batch"), QStringLiteral("--vat"), QStringLiteral("19"), QStringLiteral("--source"), chosen,
+                                     QStringLiteral("--report"), report});
+        QCOMPARE(outcome.exitCode, 0);
+        QVERIFY2(outcome.out.contains(QStringLiteral("Wert \"7\\n\\x1b[2J\\u202e\"")), qPrintable(outcome.out));
+        QVERIFY2(outcome.out.contains(QStringLiteral("Hotel\\x1b[31m\\nKrone/tavik_20.mdb")), qPrintable(outcome.out));
+        QVERIFY(!outcome.out.contains(QChar(0x1b)));
+        QVERIFY(!outcome.out.contains(QChar(0x202e)));
+
+        const QJsonObject json = QJsonDocument::fromJson(bytesOf(report)).object();
+        QCOMPARE(json[QStringLiteral("source")].toString(), chosen);
+        const QJsonArray skipped = json[QStringLiteral("skipped")].toArray();
+        QVERIFY(!skipped.isEmpty());
+        QCOMPARE(skipped[0].toObject()[QStringLiteral("value")].toString(), value);
+    }
+
+    void pathsAreTakenAsTheSettingsFileHoldsThem()
+    {
+        // Written by hand, unquoted, as a hotel names its folder.
+        const QString folder = dir_->filePath(QStringLiteral("Hotel Krone, Bad Tölz; \"Haus 2\""));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::rename(source_, folder + QStringLiteral("/tavik_20.mdb")));
+        source_ = folder + QStringLiteral("/tavik_20.mdb");
+        testfiles::writeFile(dir_->filePath(QStringLiteral("config/VB and VBA Program Settings/Tavik 2.0.conf")),
+                             QStringLiteral("[Startup]\nDatenpfad=%1\n").arg(source_).toUtf8());
+        const QString report = dir_->filePath(QStringLiteral("bericht.json"));
+        const Outcome outcome = run({QStringLiteral("--batch"), QStringLiteral("--vat"), QStringLiteral("19"), QStringLiteral("--report"), report});
+        QCOMPARE(outcome.exitCode, 0);
+        QCOMPARE(QJsonDocument::fromJson(bytesOf(report)).object()[QStringLiteral("source")].toString(), source_);
+        QCOMPARE(firstValue(target_, QStringLiteral("SELECT count(*) FROM \"Reservierungen\"")), QStringLiteral("80"));
     }
 
     void failuresEndWithTheirExitStatus_data()
@@ -131,14 +192,28 @@ private slots:
         QTest::addColumn<bool>("targetUnchanged");
         const QString batch = QStringLiteral("--batch");
         const QString vat = QStringLiteral("--vat");
-        QTest::newRow("empty VAT answer") << QStringList{batch, vat, ""} << "" << 2 << "Falscher Wert" << true;
-        QTest::newRow("no VAT answer and no terminal") << QStringList{batch} << "" << 2 << "Falscher Wert" << true;
+        QTest::newRow("empty VAT answer") << QStringList{batch, vat, ""} << "" << 2
+                                          << "Falscher Wert: Die MwSt. für Speisen und Getränke (--vat) darf nicht leer sein." << true;
+        QTest::newRow("no VAT answer and no terminal") << QStringList{batch} << "" << 2
+                                                       << "Ohne Terminal kann nicht danach gefragt werden, bitte mit --vat angeben." << true;
+        QTest::newRow("VAT twice") << QStringList{batch, vat, "19", vat, "7"} << "" << 2 << "--vat ist mehrfach angegeben" << true;
+        QTest::newRow("VAT twice, once with =") << QStringList{batch, "--vat=19", vat, "7"} << "" << 2 << "--vat ist mehrfach angegeben" << true;
+        QTest::newRow("report twice") << QStringList{batch, vat, "19", "--report", "a.json", "--report", "b.json"} << "" << 2
+                                      << "--report ist mehrfach angegeben" << true;
+        QTest::newRow("source twice") << QStringList{batch, vat, "19", "--source", "/a/tavik_20.mdb", "--source", "/b/tavik_20.mdb"} << ""
+                                      << 2 << "--source ist mehrfach angegeben" << true;
         QTest::newRow("a source with a wrong name") << QStringList{batch, vat, "19", "--source", "/daten/tavik_50.mdb"} << ""
                                                     << 2 << "/daten/tavik_50.mdb   ist die falsche Datei, bitte suchen Sie  TAVIK_20.MDB" << true;
         QTest::newRow("an unknown option") << QStringList{batch, "--schnell"} << "" << 2 << "Unbekannte Angabe: --schnell" << true;
+        QTest::newRow("a wrong name with an escape sequence") << QStringList{batch, vat, "19", "--source", "/daten/\x1b[2Jx.mdb"} << ""
+                                                              << 2 << "/daten/\\x1b[2Jx.mdb   ist die falsche Datei" << true;
+        QTest::newRow("an unknown option with a line break") << QStringList{batch, "--schnell\nweiter"} << "" << 2
+                                                             << "Unbekannte Angabe: --schnell\\nweiter\n" << true;
         QTest::newRow("source missing") << QStringList{batch, vat, "19"} << "remove source" << 1 << "Datendatei ist geöffnet" << true;
         QTest::newRow("protected source") << QStringList{batch, vat, "19"} << "protect source" << 3
                                           << "ist mit einem Kennwort geschützt oder ist keine Datendatei." << false;
+        QTest::newRow("settings file not valid") << QStringList{batch, vat, "19"} << "break settings" << 2
+                                                 << "Tavik 2.0.conf\" ist ungültig: In Zeile 2 fehlt das schließende Anführungszeichen." << true;
         QTest::newRow("already imported") << QStringList{batch, vat, "19"} << "mark target" << 5 << "ist bereits importiert" << true;
     }
 
@@ -153,6 +228,8 @@ private slots:
             QFile::remove(source_);
         if (damage == QLatin1String("protect source"))
             tools::writeOlderEditionFile(source_, tools::SampleOptions{5, 1, QStringLiteral("quiret")});
+        if (damage == QLatin1String("break settings"))
+            testfiles::writeFile(dir_->filePath(QStringLiteral("config/VB and VBA Program Settings/Tavik 2.0.conf")), "[Startup]\nDatenpfad=\"/a\n");
         if (damage == QLatin1String("mark target")) {
             auto connection = store::Connection::open(target_, store::OpenOptions{});
             connection->execute(QStringLiteral("INSERT INTO \"Einstellungen\" (\"memo13\") VALUES ('importiert')"));
@@ -161,6 +238,7 @@ private slots:
         const Outcome outcome = run(arguments);
         QCOMPARE(outcome.exitCode, exitCode);
         QVERIFY2(outcome.err.contains(message), qPrintable(outcome.err));
+        QVERIFY(!outcome.err.contains(QChar(0x1b)));
         QCOMPARE(outcome.out, QString());
         if (targetUnchanged) {
             QCOMPARE(bytesOf(target_), targetBytes);

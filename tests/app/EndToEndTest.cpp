@@ -1,4 +1,5 @@
 #include "store/Connection.h"
+#include "tests/support/SettingsText.h"
 #include "tools/SampleHotel.h"
 
 #include <QDir>
@@ -26,7 +27,7 @@ void writeSetting(const QString& configHome, const QString& application, const Q
     QDir().mkpath(folder);
     QFile file(folder + QLatin1Char('/') + application + QStringLiteral(".conf"));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QStringLiteral("[Startup]\nDatenpfad=\"%1\"\n").arg(path).toUtf8());
+    file.write(testsupport::settingsFileText(path));
 }
 
 } // namespace

@@ -70,6 +70,7 @@ private slots:
     void withoutReservationsThereIsNoOk();
     void aSecondWindowOnTheSameTargetIsRefused();
     void theClosingBoxSaysWhatWasSkipped();
+    void unreadableSettingsEndTheProgramBeforeAnything();
 };
 
 void MainWindowTest::startUpShowsBothPathsAndBacksUpTheTarget()
@@ -272,6 +273,25 @@ void MainWindowTest::theClosingBoxSaysWhatWasSkipped()
                  .arg(skipped)
                  .arg(log));
     QVERIFY(QFile::exists(log));
+}
+
+void MainWindowTest::unreadableSettingsEndTheProgramBeforeAnything()
+{
+    const QString message = QStringLiteral("Die Einstellungsdatei \"/x/Tavik 2.0.conf\" ist ungültig: Zeile 1 ist weder [Abschnitt] noch Name=Wert.");
+    app::WindowSetup setup;
+    setup.settings = [&](const QString&, const QString&, const QString&, const QString&) -> QString {
+        throw app::UnreadableSettings(message);
+    };
+    setup.sharedDocumentsFolder = dir_.path();
+    setup.dialogs = &dialogs_;
+    setup.endProgram = [this](int code) { exitCodes_.append(code); };
+    app::MainWindow window(std::move(setup));
+    QCOMPARE(dialogs_.messages.size(), 1);
+    QCOMPARE(dialogs_.messages[0].text, message);
+    QCOMPARE(dialogs_.messages[0].icon, app::MessageIcon::Stop);
+    QVERIFY(!window.form().Command6->isEnabled());
+    QVERIFY(!window.form().mnu_suchen->isEnabled());
+    QTRY_COMPARE(exitCodes_, QList<int>{2});
 }
 
 QTEST_MAIN(MainWindowTest)

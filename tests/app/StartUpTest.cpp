@@ -1,9 +1,12 @@
 #include "app/ShellTasks.h"
 #include "app/StartUp.h"
+#include "app/UserSettings.h"
 #include "store/Connection.h"
 #include "store/DataControls.h"
 #include "store/Engine.h"
+#include "store/RunLog.h"
 #include "store/Transaction.h"
+#include "tests/support/SettingsText.h"
 #include "tools/SampleHotel.h"
 
 #include <QDir>
@@ -37,8 +40,23 @@ class StartUpTest : public QObject {
 
 private:
     QTemporaryDir dir_;
+    QTemporaryDir config_;
+
+    QString settingsFile() const { return config_.filePath(QStringLiteral("VB and VBA Program Settings/Tavik 2.0.conf")); }
+    void writeSettingsFile(const QByteArray& text)
+    {
+        QVERIFY(QDir().mkpath(QFileInfo(settingsFile()).absolutePath()));
+        writeFile(settingsFile(), text);
+    }
 
 private slots:
+    // The settings store of this test's own: QSettings takes the folder at its first use.
+    void initTestCase() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(config_.path())); }
+    void cleanup() { QDir(config_.path()).removeRecursively(); }
+    void aStoredPathIsReadAsWritten_data();
+    void aStoredPathIsReadAsWritten();
+    void aSettingsFileThatCannotBeReadIsNamed_data();
+    void aSettingsFileThatCannotBeReadIsNamed();
     void pathsComeFromTheSettingsOrTheirDefaults_data();
     void pathsComeFromTheSettingsOrTheirDefaults();
     void backupKeepsTheTargetAsItWas();
@@ -50,6 +68,7 @@ private slots:
     void finishingStepMarksOnlyTheTarget();
     void finishingStepWithoutASettingsRecordIsAnEngineError();
     void aProtectedCopyCannotBeBound();
+    void theLogKeepsOneLinePerEntry();
 };
 
 void StartUpTest::pathsComeFromTheSettingsOrTheirDefaults_data()
@@ -87,6 +106,68 @@ void StartUpTest::pathsComeFromTheSettingsOrTheirDefaults()
     QCOMPARE(paths.Datenpfad_alt, expectedOld);
     QCOMPARE(paths.Datenpfad_neu, expectedNew);
     QCOMPARE(asked, (QStringList{"Tavik 2.0/Startup/Datenpfad", "Tavik 5.0/Startup/Datenpfad"}));
+}
+
+void StartUpTest::aStoredPathIsReadAsWritten_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("expected");
+    const QByteArray startup = "[Startup]\n";
+    QTest::newRow("comma") << startup + "Datenpfad=/daten/Hotel Krone, Bad T\xc3\xb6lz/tavik_20.mdb\n"
+                           << QStringLiteral("/daten/Hotel Krone, Bad Tölz/tavik_20.mdb");
+    QTest::newRow("semicolon") << startup + "Datenpfad=/daten/Krone; Haus 2/tavik_20.mdb\n" << "/daten/Krone; Haus 2/tavik_20.mdb";
+    QTest::newRow("backslashes") << startup + "Datenpfad=C:\\Daten\\neu\\tavik_20.mdb\r\n" << "C:\\Daten\\neu\\tavik_20.mdb";
+    QTest::newRow("quotes inside") << startup + "Datenpfad=/daten/\"Krone\"/tavik_20.mdb\n" << "/daten/\"Krone\"/tavik_20.mdb";
+    QTest::newRow("two quoted parts") << startup + "Datenpfad=\"/a\", \"b\"\n" << "\"/a\", \"b\"";
+    QTest::newRow("quoted, unquoted") << startup + "Datenpfad = \"/daten/Krone, Bad T\xc3\xb6lz\"  \n" << QStringLiteral("/daten/Krone, Bad Tölz");
+    QTest::newRow("quoted escapes") << startup + "Datenpfad=\"/d/\\\"K\\\"\\\\x\\ty\\x41\\101\\q\"\n" << "/d/\"K\"\\x\tyAA";
+    QTest::newRow("the last in its section counts")
+        << "; Kommentar\n[Andere]\nDatenpfad=/falsch\n" + startup + "Datenpfad=/erst\nDatenpfad=/zweit\n[Weitere]\nDatenpfad=/auch falsch\n"
+        << "/zweit";
+    QTest::newRow("nothing stored") << startup + "Anderes=1\n" << "<default>";
+    const QString odd = QStringLiteral("/daten/Hotel \"Krone\", Bad; Tölz\\neu\n\x1b" "1/tavik_20.mdb");
+    QTest::newRow("as the test helper writes it") << testsupport::settingsFileText(odd) << odd;
+}
+
+void StartUpTest::aStoredPathIsReadAsWritten()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, expected);
+    writeSettingsFile(file);
+    QCOMPARE(app::readUserSetting(QStringLiteral("Tavik 2.0"), QStringLiteral("Startup"), QStringLiteral("Datenpfad"),
+                                  QStringLiteral("<default>")),
+             expected);
+}
+
+void StartUpTest::aSettingsFileThatCannotBeReadIsNamed_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a folder in its place") << QByteArray() << "\" kann nicht gelesen werden (";
+    QTest::newRow("not UTF-8") << QByteArray("[Startup]\nDatenpfad=/daten/T\xf6lz/tavik_20.mdb\n")
+                               << "\" ist ungültig: Sie ist nicht in UTF-8 geschrieben. Es wurde nichts geändert.";
+    QTest::newRow("quote not closed") << QByteArray("[Startup]\nDatenpfad=\"/daten/tavik_20.mdb\n")
+                                      << "\" ist ungültig: In Zeile 2 fehlt das schließende Anführungszeichen.";
+    QTest::newRow("section not closed") << QByteArray("[Startup\nDatenpfad=/daten/tavik_20.mdb\n")
+                                        << "\" ist ungültig: Zeile 1 ist weder [Abschnitt] noch Name=Wert.";
+    QTest::newRow("line without a value") << QByteArray("[Startup]\nDatenpfad\n") << "\" ist ungültig: Zeile 2 ist weder";
+}
+
+void StartUpTest::aSettingsFileThatCannotBeReadIsNamed()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, reason);
+    if (file.isNull())
+        QVERIFY(QDir().mkpath(settingsFile()));
+    else
+        writeSettingsFile(file);
+    try {
+        app::readUserSetting(QStringLiteral("Tavik 2.0"), QStringLiteral("Startup"), QStringLiteral("Datenpfad"), QString());
+        QFAIL("read without complaint");
+    } catch (const app::UnreadableSettings& error) {
+        QVERIFY2(error.message().startsWith(QStringLiteral("Die Einstellungsdatei \"%1\"").arg(settingsFile())), qPrintable(error.message()));
+        QVERIFY2(error.message().contains(reason), qPrintable(error.message()));
+    }
 }
 
 void StartUpTest::backupKeepsTheTargetAsItWas()
@@ -231,6 +312,26 @@ void StartUpTest::aProtectedCopyCannotBeBound()
     } catch (const store::EngineError& error) {
         QCOMPARE(error.kind(), store::EngineError::Kind::NotADataFile);
     }
+}
+
+void StartUpTest::theLogKeepsOneLinePerEntry()
+{
+    QTemporaryDir folder;
+    store::RunLog log;
+    app::StartupBackup backup;
+    backup.backup = folder.filePath(QStringLiteral("Krone\nBad\x1b[2J/tavik_50.ba0"));
+    app::noteBackups(backup, log);
+    log.skipped(store::SkippedOperation{QStringLiteral("4. Daten importieren"), QStringLiteral("Steuersatz lesen"),
+                                        QStringLiteral("Reservierungen"), 7, QStringLiteral("Re18"),
+                                        QStringLiteral("M\u00fcl\nler\x1b[31m"), QStringLiteral("keine Zahl")});
+    const QString path = app::logPathFor(folder.filePath(QStringLiteral("tavik_50.mdb")));
+    QVERIFY(log.writeTo(path));
+    QCOMPARE(QString::fromUtf8(bytesOf(path)).split(QLatin1Char('\n')),
+             (QStringList{QStringLiteral("Sicherung der Tavik 5.0 Datendatei: ") + folder.filePath(QStringLiteral("Krone\\nBad\\x1b[2J/tavik_50.ba0")),
+                          QStringLiteral("\u00dcbersprungene Vorg\u00e4nge: 1"),
+                          QStringLiteral("4. Daten importieren \u2013 Steuersatz lesen \u2013 Tabelle Reservierungen \u2013 Datensatz 7 \u2013 "
+                                         "Feld Re18 \u2013 Wert \"M\u00fcl\\nler\\x1b[31m\" \u2013 keine Zahl"),
+                          QString()}));
 }
 
 QTEST_GUILESS_MAIN(StartUpTest)

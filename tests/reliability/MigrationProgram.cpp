@@ -1,5 +1,7 @@
 #include "MigrationProgram.h"
 
+#include "tests/support/SettingsText.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -23,7 +25,7 @@ bool writeSetting(const QString& folder, const QString& application, const QStri
     QFile file(folder + QLatin1Char('/') + application + QStringLiteral(".conf"));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    const QByteArray text = QStringLiteral("[Startup]\nDatenpfad=\"%1\"\n").arg(path).toUtf8();
+    const QByteArray text = testsupport::settingsFileText(path);
     return file.write(text) == text.size();
 }
 } // namespace
