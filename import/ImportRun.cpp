@@ -20,7 +20,7 @@ using store::EngineError;
 
 namespace {
 
-const QString reservationsTable = QStringLiteral("Reservierungen");
+const QString& reservationsTable = texts::reservationsTable;
 const QString settingsTable = QStringLiteral("Einstellungen");
 const QString spare2Field = QStringLiteral("Spare2");
 

@@ -6,6 +6,7 @@
 namespace tavik::import::texts {
 
 inline const QString taskName = QStringLiteral("4. Daten importieren");
+inline const QString reservationsTable = QStringLiteral("Reservierungen");
 
 // Shown instead of the success text when the walk could not begin; the engine's own text follows.
 inline const QString reservationsNotOpened
