@@ -200,6 +200,7 @@ void RecordSource::refresh()
     close();
     OpenOptions options;
     options.password = Engine::passwordOf(connect_);
+    options.readOnlyWhereUnwritable = access_ == Access::ReadOnly;
     std::shared_ptr<Connection> connection = engine_.connect(databaseName_, options);
     TableSchema schema = TableSchema::read(*connection, table_);
     QStringList columns;

@@ -66,6 +66,8 @@ private slots:
     void emptyReservationTableWritesNothing();
     void reservationSetThatCannotBeOpenedEndsTheRunAtOnce_data();
     void reservationSetThatCannotBeOpenedEndsTheRunAtOnce();
+    void settingsThatCannotBeReadEndTheRunBeforeAnyChange_data();
+    void settingsThatCannotBeReadEndTheRunBeforeAnyChange();
     void movedFieldsAreClearedAndTheOthersKept();
     void ratesComeFromTheSourceAndEarlierLinesStay();
     void oddFileLogsEverySkippedOperation();
@@ -115,7 +117,7 @@ void ImportRunTest::emptyReservationTableWritesNothing()
 
     const RunOutcome outcome = runOn(files, german);
 
-    QVERIFY(outcome.result.reservationsOpened);
+    QVERIFY(outcome.result.walkBegan);
     QCOMPARE(outcome.progress.begun, std::optional<qint32>(0));
     QVERIFY(outcome.progress.counters.isEmpty());
     QCOMPARE(outcome.result.reservationsWalked, 0);
@@ -145,7 +147,7 @@ void ImportRunTest::reservationSetThatCannotBeOpenedEndsTheRunAtOnce()
 
     const RunOutcome outcome = runOn(files, german);
 
-    QVERIFY(!outcome.result.reservationsOpened);
+    QVERIFY(!outcome.result.walkBegan);
     QVERIFY(outcome.result.errorText.startsWith(tavik::import::texts::reservationsNotOpened));
     QVERIFY2(outcome.result.errorText.contains(cause), qPrintable(outcome.result.errorText));
     QVERIFY(!outcome.progress.begun);
@@ -153,6 +155,43 @@ void ImportRunTest::reservationSetThatCannotBeOpenedEndsTheRunAtOnce()
     QVERIFY(skippedOperations(outcome.log).contains("Reservierungen -:Data1 an die Datendatei binden:"));
     QCOMPARE(outcome.result.skippedOperations, outcome.log.skippedOperations().size());
     QCOMPARE(QFile::exists(files.target), !removeFile);
+}
+
+void ImportRunTest::settingsThatCannotBeReadEndTheRunBeforeAnyChange_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("older file missing") << "remove file"
+                                        << "kann nicht geöffnet werden";
+    QTest::newRow("table Einstellungen missing") << "DROP TABLE \"Einstellungen\""
+                                                 << "Die Tabelle \"Einstellungen\" ist";
+    QTest::newRow("no settings record")
+        << "DELETE FROM \"Einstellungen\"" << tavik::import::texts::noSettingsRecord;
+}
+
+// Totals worked out without the settings' rates would be wrong in every reservation.
+void ImportRunTest::settingsThatCannotBeReadEndTheRunBeforeAnyChange()
+{
+    QFETCH(QString, damage);
+    QFETCH(QString, cause);
+    QTemporaryDir dir;
+    const HotelFiles files(dir.path());
+    files.addReservations({ boardLine("Frühstück", "12,00") });
+    if (damage == QLatin1String("remove file"))
+        QVERIFY(QFile::remove(files.source));
+    else
+        openForWriting(files.source)->execute(damage);
+    const QByteArray before = bytesOf(files.target);
+
+    const RunOutcome outcome = runOn(files, german);
+
+    QVERIFY(!outcome.result.walkBegan);
+    QVERIFY2(outcome.result.errorText.contains(QStringLiteral("\"%1\"").arg(files.source))
+            && outcome.result.errorText.contains(cause),
+        qPrintable(outcome.result.errorText));
+    QVERIFY(!outcome.progress.begun);
+    QCOMPARE(outcome.result.reservationsWalked, 0);
+    QCOMPARE(bytesOf(files.target), before);
 }
 
 void ImportRunTest::movedFieldsAreClearedAndTheOthersKept()
@@ -280,7 +319,7 @@ void ImportRunTest::missingChargeTableKeepsTheLinesInTheLog()
 
     const RunOutcome outcome = runOn(files, german);
 
-    QVERIFY(outcome.result.reservationsOpened);
+    QVERIFY(outcome.result.walkBegan);
     QCOMPARE(skippedOperations(outcome.log),
         (QStringList { "Verzehr -:Data4 an die Datendatei binden:",
             "Verzehr -:Verzehrzeile anlegen: in Reservierungen 1" }));
