@@ -26,6 +26,11 @@ QJsonObject skippedJson(const store::SkippedOperation& operation)
                       {QStringLiteral("reason"), operation.reason}};
     entry.insert(QStringLiteral("record"), operation.recordKey ? QJsonValue(double(*operation.recordKey)) : QJsonValue());
     entry.insert(QStringLiteral("value"), operation.value.isNull() ? QJsonValue() : QJsonValue(operation.value));
+    if (!operation.ownerTable.isEmpty()) {
+        entry.insert(QStringLiteral("ownerTable"), operation.ownerTable);
+        entry.insert(QStringLiteral("ownerRecord"),
+            operation.ownerKey ? QJsonValue(double(*operation.ownerKey)) : QJsonValue());
+    }
     return entry;
 }
 } // namespace

@@ -171,11 +171,11 @@ bool BatchRun::importReservations()
                               {QStringLiteral("chargeLines"), double(result.chargeLinesWritten)}};
     endTask(QStringLiteral("%1 Reservierungen, %2 Verzehrzeilen, Summen geschrieben")
                 .arg(result.reservationsWalked).arg(result.chargeLinesWritten));
-    if (!result.reservationsOpened)
+    if (!result.walkBegan)
         report_.message = result.errorText;
     if (!result.stored)
         throw std::runtime_error(result.errorText.toStdString());
-    return result.reservationsOpened;
+    return result.walkBegan;
 }
 
 bool BatchRun::finish()

@@ -223,11 +223,11 @@ void MainWindow::Command2_Click()
                                                           form_->progressTrackWidth(), progress, log_, setup_.numberFormat);
     // The window shows nothing of what was skipped; the log beside the copy keeps it.
     log_.writeTo(logPathFor(paths_.Datenpfad_neu));
-    if (result.reservationsOpened && result.stored) {
+    if (result.walkBegan && result.stored) {
         showImportFinished();
         return;
     }
-    // Without reservations, or with a batch that could not be stored, there is nothing to
+    // Without reservations or settings, or with a batch that could not be stored, there is nothing to
     // finish: no "OK", the reason where the success text would stand.
     unsetCursor();
     form_->Timer6->stop();

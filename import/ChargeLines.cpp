@@ -15,7 +15,7 @@ using store::EngineError;
 
 namespace {
 
-const QString reservationsTable = QStringLiteral("Reservierungen");
+const QString& reservationsTable = texts::reservationsTable;
 const QString chargesTable = QStringLiteral("Verzehr");
 const QString idField = QStringLiteral("ID");
 const QString spare2Field = QStringLiteral("Spare2");

@@ -17,15 +17,32 @@ void ImportLog::engineError(const QString& operation, const QString& table, cons
     QString reason = store::germanMessage(error);
     if (!error.sqliteMessage().isEmpty())
         reason += QStringLiteral(" (") + error.sqliteMessage() + QLatin1Char(')');
-    skipped(operation, table.isEmpty() ? error.context().table : table,
-        field.isEmpty() ? error.context().field : field, value, reason);
+    const store::ErrorContext& context = error.context();
+    const QString& entryTable = table.isEmpty() ? context.table : table;
+    // The engine's key belongs to the table it names, which need not be the entry's.
+    const std::optional<qint64> ownKey
+        = entryTable.compare(context.table, Qt::CaseInsensitive) == 0 ? context.recordKey : std::nullopt;
+    add(operation, entryTable, ownKey, field.isEmpty() ? context.field : field, value, reason);
 }
 
 void ImportLog::skipped(const QString& operation, const QString& table, const QString& field,
     const QString& value, const QString& reason)
 {
-    log_.skipped(
-        store::SkippedOperation { texts::taskName, operation, table, reservation_, field, value, reason });
+    add(operation, table, std::nullopt, field, value, reason);
+}
+
+void ImportLog::add(const QString& operation, const QString& table, std::optional<qint64> ownKey,
+    const QString& field, const QString& value, const QString& reason)
+{
+    store::SkippedOperation entry { texts::taskName, operation, table, reservation_, field, value, reason };
+    if (table.compare(texts::reservationsTable, Qt::CaseInsensitive) != 0) {
+        entry.recordKey = ownKey;
+        if (reservation_) {
+            entry.ownerTable = texts::reservationsTable;
+            entry.ownerKey = reservation_;
+        }
+    }
+    log_.skipped(std::move(entry));
     ++count_;
 }
 

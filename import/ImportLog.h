@@ -12,7 +12,9 @@ class RunLog;
 namespace tavik::import {
 
 // What the import skipped and went on without, always with the reservation it was working on,
-// so that every entry can be traced to a guest's bill. It counts what it reports.
+// so that every entry can be traced to a guest's bill: as the record itself when the entry is
+// about the reservation, as the record it belongs to when the entry is about another table's
+// record (a charge line), which then keeps its own key. It counts what it reports.
 class ImportLog {
 public:
     explicit ImportLog(store::RunLog& log);
@@ -28,6 +30,9 @@ public:
     int count() const { return count_; }
 
 private:
+    void add(const QString& operation, const QString& table, std::optional<qint64> ownKey,
+        const QString& field, const QString& value, const QString& reason);
+
     store::RunLog& log_;
     std::optional<qint64> reservation_;
     int count_ = 0;

@@ -20,7 +20,7 @@ using store::EngineError;
 
 namespace {
 
-const QString reservationsTable = QStringLiteral("Reservierungen");
+const QString& reservationsTable = texts::reservationsTable;
 const QString settingsTable = QStringLiteral("Einstellungen");
 const QString spare2Field = QStringLiteral("Spare2");
 
@@ -115,9 +115,11 @@ public:
     ImportResult run(const QString& Datenpfad_neu, const QString& Datenpfad_alt, double trackWidthTwips);
 
 private:
+    ImportResult notBegun(const QString& errorText);
     void bindRecordSources(const QString& Datenpfad_neu, const QString& Datenpfad_alt);
-    void bind(store::RecordSource& source, const QString& path);
-    SettingsRates readSettingsRates();
+    void bind(store::RecordSource& source, const QString& path,
+        store::RecordSource::Access access = store::RecordSource::Access::ReadWrite);
+    std::optional<SettingsRates> readSettingsRates();
     std::optional<double> readSettingsRate(const store::BoundField& label);
     void countReservations(double trackWidthTwips);
     void walk(ChargeLineStep& step, WriteBatches& batches);
@@ -138,23 +140,26 @@ private:
     ImportLog log_;
     RunState state_;
     QString reservationsFailure_;
+    QString settingsFailure_;
     int spare2Index_ = -1;
 };
 
 ImportResult ImportRun::run(
     const QString& Datenpfad_neu, const QString& Datenpfad_alt, double trackWidthTwips)
 {
-    ImportResult result;
     bindRecordSources(Datenpfad_neu, Datenpfad_alt);
     // Without its reservation set the walk has nothing to stand on; it ends before it begins.
-    if (!reservationsFailure_.isEmpty() || !controls_.Data1.isOpen()) {
-        result.errorText = texts::reservationsNotOpened + reservationsFailure_;
-        result.skippedOperations = log_.count();
-        return result;
-    }
-    result.reservationsOpened = true;
+    if (!reservationsFailure_.isEmpty() || !controls_.Data1.isOpen())
+        return notBegun(texts::reservationsNotOpened + reservationsFailure_);
+    // Every total depends on the settings' rates: totals worked out without them would be wrong
+    // and pass for right, so no reservation is touched.
+    const std::optional<SettingsRates> rates = readSettingsRates();
+    if (!rates)
+        return notBegun(texts::settingsNotRead.arg(Datenpfad_alt, settingsFailure_));
+    ImportResult result;
+    result.walkBegan = true;
     countReservations(trackWidthTwips);
-    ChargeLineStep step(controls_, readSettingsRates(), numbers_, log_);
+    ChargeLineStep step(controls_, *rates, numbers_, log_);
     WriteBatches batches(controls_.Data1.connection(), log_);
     walk(step, batches);
     result.reservationsWalked = state_.Buchungszaehler;
@@ -165,29 +170,46 @@ ImportResult ImportRun::run(
     return result;
 }
 
+ImportResult ImportRun::notBegun(const QString& errorText)
+{
+    ImportResult result;
+    result.errorText = errorText;
+    result.skippedOperations = log_.count();
+    return result;
+}
+
 void ImportRun::bindRecordSources(const QString& Datenpfad_neu, const QString& Datenpfad_alt)
 {
     bind(controls_.Data1, Datenpfad_neu);
     bind(controls_.Data3, Datenpfad_neu);
     bind(controls_.Data4, Datenpfad_neu);
-    bind(controls_.Data2, Datenpfad_alt);
+    // The older file is only read, and may lie where it cannot be written.
+    bind(controls_.Data2, Datenpfad_alt, store::RecordSource::Access::ReadOnly);
     spare2Index_ = controls_.Data1.findField(spare2Field);
 }
 
-void ImportRun::bind(store::RecordSource& source, const QString& path)
+void ImportRun::bind(store::RecordSource& source, const QString& path, store::RecordSource::Access access)
 {
-    source.setDatabaseName(path);
+    source.setDatabaseName(path, access);
     try {
         source.refresh();
     } catch (const EngineError& error) {
         log_.engineError(texts::bindSource.arg(source.name()), source.table(), QString(), path, error);
         if (&source == &controls_.Data1)
             reservationsFailure_ = store::germanMessage(error);
+        if (&source == &controls_.Data2)
+            settingsFailure_ = store::germanMessage(error);
     }
 }
 
-SettingsRates ImportRun::readSettingsRates()
+// Empty when there is no settings record to read; a rate that is merely not a number is only
+// reported, and that sum stays without lines.
+std::optional<SettingsRates> ImportRun::readSettingsRates()
 {
+    if (settingsFailure_.isEmpty() && (!controls_.Data2.isOpen() || controls_.Data2.eof()))
+        settingsFailure_ = texts::noSettingsRecord;
+    if (!settingsFailure_.isEmpty())
+        return std::nullopt;
     // Read once: the settings record stands still for the whole run.
     SettingsRates rates;
     rates.MwSt = readSettingsRate(controls_.Label14);

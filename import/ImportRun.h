@@ -14,7 +14,9 @@ namespace tavik::import {
 
 // What a run did, for the window's end steps and the batch mode's summary.
 struct ImportResult {
-    bool reservationsOpened = false; // false: nothing was walked, and errorText says why
+    // false: nothing was walked, since the reservations or the settings every total depends on
+    // could not be read; errorText says why
+    bool walkBegan = false;
     QString errorText; // German, for Label13 or the terminal
     qint64 reservationsWalked = 0;
     qint64 chargeLinesWritten = 0; // lines stored and committed
@@ -25,7 +27,8 @@ struct ImportResult {
 // Task 4: binds Data1, Data3 and Data4 to the target file and Data2 to the source file, then walks
 // every reservation of the target: its price lines become charge lines, its per-rate totals are
 // written back and the fields whose content has moved are cleared. Operations that fail are
-// reported to the log and skipped; only a reservation set that cannot be opened ends the run early.
+// reported to the log and skipped; only a reservation set that cannot be opened, or settings that
+// cannot be read, end the run before it changes anything.
 // numberFormat must be the one the engine of the controls was made with.
 ImportResult runImport(store::DataControls& controls, const QString& Datenpfad_neu,
     const QString& Datenpfad_alt, double trackWidthTwips, ImportProgress& progress, store::RunLog& log,

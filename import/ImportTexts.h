@@ -6,10 +6,19 @@
 namespace tavik::import::texts {
 
 inline const QString taskName = QStringLiteral("4. Daten importieren");
+inline const QString reservationsTable = QStringLiteral("Reservierungen");
 
 // Shown instead of the success text when the walk could not begin; the engine's own text follows.
 inline const QString reservationsNotOpened
     = QStringLiteral("Die Reservierungen konnten nicht geöffnet werden. Es wurden keine Daten importiert. ");
+
+// Shown instead of the success text when the settings of the older file cannot be read: %1 the
+// older file, %2 the cause.
+inline const QString settingsNotRead
+    = QStringLiteral("Die Steuersätze der Einstellungen in \"%1\" konnten nicht gelesen werden; ohne sie "
+                     "wären alle Summen falsch. Es wurden keine Daten importiert. %2");
+inline const QString noSettingsRecord
+    = QStringLiteral("Die Tabelle \"Einstellungen\" enthält keinen Datensatz.");
 
 // Operations, as the log names them.
 inline const QString bindSource = QStringLiteral("%1 an die Datendatei binden");

@@ -3,6 +3,7 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <QFileInfo>
+#include <QUrl>
 
 namespace tavik::store {
 
@@ -10,6 +11,27 @@ namespace {
 // Long enough to ride out another reader's short transaction, short enough to report a file
 // that a running edition keeps locked without making the user wait.
 constexpr int busyTimeoutMs = 500;
+// SQLite reads a file in WAL mode only with its -shm and -wal files beside it, which it cannot make
+// in a folder we may not write (under /opt, on a read-only share). Told that the file is immutable,
+// it reads the file alone, which is only sound where nobody here can change the file and no
+// journal or log beside it holds changes that reading the file alone would miss.
+bool cannotChange(const QString& path)
+{
+    const QFileInfo file(path);
+    if (file.isWritable() || QFileInfo(file.absolutePath()).isWritable())
+        return false;
+    for (const char* neighbour : { "-wal", "-journal" }) {
+        if (QFileInfo(path + QLatin1String(neighbour)).size() > 0)
+            return false;
+    }
+    return true;
+}
+
+QByteArray immutableUri(const QString& path)
+{
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded() + "?immutable=1";
+}
+
 } // namespace
 
 QString quoteIdentifier(const QString& name)
@@ -47,13 +69,20 @@ void Connection::openHandle()
     if (!options_.create && !QFileInfo(path_).isFile())
         throw EngineError(EngineError::Kind::CannotOpen, context(QStringLiteral("open")),
                           QStringLiteral("no such file"), SQLITE_CANTOPEN, SQLITE_CANTOPEN);
+    if (options_.readOnlyWhereUnwritable && !QFileInfo(path_).isWritable())
+        options_.readOnly = true;
     int flags = options_.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     // Each connection is used on one thread only, so SQLite's per-call locking is pure cost.
     flags |= SQLITE_OPEN_NOMUTEX;
     if (options_.create && !options_.readOnly)
         flags |= SQLITE_OPEN_CREATE;
+    QByteArray name = path_.toUtf8();
+    if (options_.readOnly && !options_.exclusive && cannotChange(path_)) {
+        name = immutableUri(path_);
+        flags |= SQLITE_OPEN_URI;
+    }
     sqlite3* raw = nullptr;
-    const int code = sqlite3_open_v2(path_.toUtf8().constData(), &raw, flags, nullptr);
+    const int code = sqlite3_open_v2(name.constData(), &raw, flags, nullptr);
     // SQLite hands out a handle even when it fails; it must be closed all the same.
     db_.reset(raw);
     if (code != SQLITE_OK)

@@ -18,6 +18,9 @@ namespace tavik::store {
 struct OpenOptions {
     bool exclusive = false;
     bool readOnly = false;
+    // Read-only only where the file cannot be written: a read-only connection leaves the -wal and
+    // -shm files of a WAL-mode file behind, where a read-write one removes them at close.
+    bool readOnlyWhereUnwritable = false;
     bool create = false;             // only for files this program makes itself (samples, tests)
     QString password;                // empty: the file carries no password
 };

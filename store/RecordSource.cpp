@@ -200,6 +200,7 @@ void RecordSource::refresh()
     close();
     OpenOptions options;
     options.password = Engine::passwordOf(connect_);
+    options.readOnlyWhereUnwritable = access_ == Access::ReadOnly;
     std::shared_ptr<Connection> connection = engine_.connect(databaseName_, options);
     TableSchema schema = TableSchema::read(*connection, table_);
     QStringList columns;
@@ -283,7 +284,11 @@ Statement& RecordSource::writeStatement(StatementCache& cache, bool insert)
 {
     auto found = cache.find(std::string_view(dirty_));
     if (found == cache.end()) {
-        auto statement = std::make_unique<Statement>(connection_->prepare(writeSql(insert), context("prepare")));
+        // Kept for every record stored with the same fields: the record is named when one fails.
+        ErrorContext shared = context("prepare");
+        shared.recordKey.reset();
+        auto statement
+            = std::make_unique<Statement>(connection_->prepare(writeSql(insert), std::move(shared)));
         found = cache.emplace(dirty_, std::move(statement)).first;
     }
     return *found->second;
@@ -357,6 +362,12 @@ void RecordSource::updatePending()
     const quint64 changesBefore = tableChanges();
     try {
         update.run();
+    } catch (const EngineError& error) {
+        ahead_.ownStore(changesBefore, tableChanges());
+        ErrorContext named = error.context();
+        named.recordKey = keys_.at(position_);
+        throw EngineError(
+            error.kind(), std::move(named), error.sqliteMessage(), error.sqliteCode(), error.extendedCode());
     } catch (...) {
         ahead_.ownStore(changesBefore, tableChanges());
         throw;

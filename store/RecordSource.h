@@ -84,7 +84,14 @@ public:
     const QString& name() const { return name_; }
     const QString& table() const { return table_; }
     const QString& databaseName() const { return databaseName_; }
-    void setDatabaseName(const QString& path) { databaseName_ = path; }
+    // A source bound for reading only opens its file so that it can be read where we may not
+    // write it (under /opt, on a read-only share); every binding says which it is.
+    enum class Access { ReadWrite, ReadOnly };
+    void setDatabaseName(const QString& path, Access access = Access::ReadWrite)
+    {
+        databaseName_ = path;
+        access_ = access;
+    }
 
     // Stores what is pending, then opens the file and rebuilds the dynaset on its first record.
     // On failure the source is left closed, without records.
@@ -166,6 +173,7 @@ private:
     QString table_;
     QString connect_;
     QString databaseName_;
+    Access access_ = Access::ReadWrite;
     quint64 generation_ = 0;
 
     std::shared_ptr<Connection> connection_;

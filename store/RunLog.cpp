@@ -59,6 +59,11 @@ QString RunLog::describe(const SkippedOperation& operation)
         parts << QStringLiteral("Datensatz %1").arg(*operation.recordKey);
     if (!operation.field.isEmpty())
         parts << QStringLiteral("Feld %1").arg(operation.field);
+    if (!operation.ownerTable.isEmpty())
+        parts << (operation.ownerKey ? QStringLiteral("gehört zu Tabelle %1, Datensatz %2")
+                                           .arg(operation.ownerTable)
+                                           .arg(*operation.ownerKey)
+                                     : QStringLiteral("gehört zu Tabelle %1").arg(operation.ownerTable));
     if (!operation.value.isNull())
         parts << QStringLiteral("Wert \"%1\"").arg(shortened(operation.value));
     parts << operation.reason;

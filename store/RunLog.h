@@ -19,6 +19,10 @@ struct SkippedOperation {
     QString field;
     QString value;
     QString reason;
+    // The record the skipped one belongs to, where a user looks it up by that record: the
+    // reservation of a charge line, which has no key of its own until it is stored.
+    QString ownerTable = {};
+    std::optional<qint64> ownerKey = std::nullopt;
 };
 
 // What the tasks of one run skipped. Tasks report into it; the window and the batch mode decide

@@ -199,8 +199,8 @@ public:
         const QByteArray sourceBefore = bytesOf(source_);
         const tavik::import::ImportResult result = runImport(input.numberFormat);
         requireThat(bytesOf(source_) == sourceBefore, "die ältere Datei bleibt unverändert");
-        requireThat(result.reservationsOpened && result.reservationsWalked == 1, "die Buchung wird gelesen",
-            result.errorText);
+        requireThat(
+            result.walkBegan && result.reservationsWalked == 1, "die Buchung wird gelesen", result.errorText);
         checkLines(input, key, result);
     }
 

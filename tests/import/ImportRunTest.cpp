@@ -29,15 +29,22 @@ QStringList numbered(const QString& prefix, int first, int last)
 const QStringList reservationFields = QStringList { "ID" } + numbered("Re", 1, 24) + numbered("Erw", 1, 25)
     + numbered("Opt", 1, 5) + numbered("Spare", 1, 5);
 
-// Each skipped operation as "key:operation:field", marked when it lacks its task or its reason.
+// Each skipped operation as "table key:operation:field", followed by " in table key" of the record
+// it belongs to, and marked when it lacks its task or its reason.
+QString recordOf(const QString& table, const std::optional<qint64>& key)
+{
+    return table + QLatin1Char(' ') + (key ? QString::number(*key) : QStringLiteral("-"));
+}
+
 QStringList skippedOperations(const tavik::store::RunLog& log)
 {
     QStringList entries;
     for (const SkippedOperation& operation : log.skippedOperations()) {
         QString entry
             = QStringLiteral("%1:%2:%3")
-                  .arg(operation.recordKey ? QString::number(*operation.recordKey) : QStringLiteral("-"),
-                      operation.operation, operation.field);
+                  .arg(recordOf(operation.table, operation.recordKey), operation.operation, operation.field);
+        if (!operation.ownerTable.isEmpty())
+            entry += QStringLiteral(" in ") + recordOf(operation.ownerTable, operation.ownerKey);
         if (operation.task != QLatin1String("4. Daten importieren"))
             entry += QStringLiteral(" <task %1>").arg(operation.task);
         if (operation.reason.isEmpty())
@@ -59,6 +66,8 @@ private slots:
     void emptyReservationTableWritesNothing();
     void reservationSetThatCannotBeOpenedEndsTheRunAtOnce_data();
     void reservationSetThatCannotBeOpenedEndsTheRunAtOnce();
+    void settingsThatCannotBeReadEndTheRunBeforeAnyChange_data();
+    void settingsThatCannotBeReadEndTheRunBeforeAnyChange();
     void movedFieldsAreClearedAndTheOthersKept();
     void ratesComeFromTheSourceAndEarlierLinesStay();
     void oddFileLogsEverySkippedOperation();
@@ -108,7 +117,7 @@ void ImportRunTest::emptyReservationTableWritesNothing()
 
     const RunOutcome outcome = runOn(files, german);
 
-    QVERIFY(outcome.result.reservationsOpened);
+    QVERIFY(outcome.result.walkBegan);
     QCOMPARE(outcome.progress.begun, std::optional<qint32>(0));
     QVERIFY(outcome.progress.counters.isEmpty());
     QCOMPARE(outcome.result.reservationsWalked, 0);
@@ -138,14 +147,51 @@ void ImportRunTest::reservationSetThatCannotBeOpenedEndsTheRunAtOnce()
 
     const RunOutcome outcome = runOn(files, german);
 
-    QVERIFY(!outcome.result.reservationsOpened);
+    QVERIFY(!outcome.result.walkBegan);
     QVERIFY(outcome.result.errorText.startsWith(tavik::import::texts::reservationsNotOpened));
     QVERIFY2(outcome.result.errorText.contains(cause), qPrintable(outcome.result.errorText));
     QVERIFY(!outcome.progress.begun);
     QCOMPARE(outcome.result.reservationsWalked, 0);
-    QVERIFY(skippedOperations(outcome.log).contains("-:Data1 an die Datendatei binden:"));
+    QVERIFY(skippedOperations(outcome.log).contains("Reservierungen -:Data1 an die Datendatei binden:"));
     QCOMPARE(outcome.result.skippedOperations, outcome.log.skippedOperations().size());
     QCOMPARE(QFile::exists(files.target), !removeFile);
+}
+
+void ImportRunTest::settingsThatCannotBeReadEndTheRunBeforeAnyChange_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("older file missing") << "remove file"
+                                        << "kann nicht geöffnet werden";
+    QTest::newRow("table Einstellungen missing") << "DROP TABLE \"Einstellungen\""
+                                                 << "Die Tabelle \"Einstellungen\" ist";
+    QTest::newRow("no settings record")
+        << "DELETE FROM \"Einstellungen\"" << tavik::import::texts::noSettingsRecord;
+}
+
+// Totals worked out without the settings' rates would be wrong in every reservation.
+void ImportRunTest::settingsThatCannotBeReadEndTheRunBeforeAnyChange()
+{
+    QFETCH(QString, damage);
+    QFETCH(QString, cause);
+    QTemporaryDir dir;
+    const HotelFiles files(dir.path());
+    files.addReservations({ boardLine("Frühstück", "12,00") });
+    if (damage == QLatin1String("remove file"))
+        QVERIFY(QFile::remove(files.source));
+    else
+        openForWriting(files.source)->execute(damage);
+    const QByteArray before = bytesOf(files.target);
+
+    const RunOutcome outcome = runOn(files, german);
+
+    QVERIFY(!outcome.result.walkBegan);
+    QVERIFY2(outcome.result.errorText.contains(QStringLiteral("\"%1\"").arg(files.source))
+            && outcome.result.errorText.contains(cause),
+        qPrintable(outcome.result.errorText));
+    QVERIFY(!outcome.progress.begun);
+    QCOMPARE(outcome.result.reservationsWalked, 0);
+    QCOMPARE(bytesOf(files.target), before);
 }
 
 void ImportRunTest::movedFieldsAreClearedAndTheOthersKept()
@@ -214,7 +260,8 @@ void ImportRunTest::ratesComeFromTheSourceAndEarlierLinesStay()
 }
 
 // Verzehr lacks Ver8 and has a short Z1, refuses the line "Sauna", and reservation 2 refuses to
-// give up its board text: every refusal is logged with the reservation, and nothing else is lost.
+// give up its board text: every refusal is logged with the reservation, and nothing else is lost. A
+// refused line names its reservation as what it belongs to, never as a key of its own table.
 void ImportRunTest::oddFileLogsEverySkippedOperation()
 {
     QTemporaryDir dir;
@@ -245,9 +292,12 @@ void ImportRunTest::oddFileLogsEverySkippedOperation()
     const RunOutcome outcome = runOn(files, german);
 
     QCOMPARE(skippedOperations(outcome.log),
-        (QStringList { "1:Feld der Verzehrzeile setzen:Z1", "1:Feld der Verzehrzeile setzen:Ver8",
-            "2:Feld der Verzehrzeile setzen:Ver8", "2:Verzehrzeile speichern:", "2:Reservierung speichern:",
-            "3:Feld der Verzehrzeile setzen:Ver8" }));
+        (QStringList { "Verzehr -:Feld der Verzehrzeile setzen:Z1 in Reservierungen 1",
+            "Verzehr -:Feld der Verzehrzeile setzen:Ver8 in Reservierungen 1",
+            "Verzehr -:Feld der Verzehrzeile setzen:Ver8 in Reservierungen 2",
+            "Verzehr -:Verzehrzeile speichern: in Reservierungen 2",
+            "Reservierungen 2:Reservierung speichern:",
+            "Verzehr -:Feld der Verzehrzeile setzen:Ver8 in Reservierungen 3" }));
     QCOMPARE(outcome.log.skippedOperations().first().value, QStringLiteral("Doppelzimmer - 2 Nächte "));
     QVERIFY(outcome.log.skippedOperations().at(3).value.contains(QStringLiteral("Sauna")));
     QCOMPARE(outcome.result.skippedOperations, 6);
@@ -269,9 +319,10 @@ void ImportRunTest::missingChargeTableKeepsTheLinesInTheLog()
 
     const RunOutcome outcome = runOn(files, german);
 
-    QVERIFY(outcome.result.reservationsOpened);
+    QVERIFY(outcome.result.walkBegan);
     QCOMPARE(skippedOperations(outcome.log),
-        (QStringList { "-:Data4 an die Datendatei binden:", "1:Verzehrzeile anlegen:" }));
+        (QStringList { "Verzehr -:Data4 an die Datendatei binden:",
+            "Verzehr -:Verzehrzeile anlegen: in Reservierungen 1" }));
     QCOMPARE(
         outcome.log.skippedOperations().last().value, QStringLiteral("Text \"Frühstück\", Betrag \"12,00\""));
     QCOMPARE(outcome.result.chargeLinesWritten, 0);
@@ -332,7 +383,8 @@ void ImportRunTest::aReservationThatCannotBeReadKeepsItsPriceLines()
     QCOMPARE(outcome.result.reservationsWalked, 4);
     QCOMPARE(outcome.result.chargeLinesWritten, 3);
     QVERIFY(outcome.result.stored);
-    QCOMPARE(skippedOperations(outcome.log), QStringList { "3:" + tavik::import::texts::readReservation + ":" });
+    QCOMPARE(skippedOperations(outcome.log),
+        QStringList { "Reservierungen 3:" + tavik::import::texts::readReservation + ":" });
     QCOMPARE(rows(files.target, importfixture::reservations, { "Re11", "Re12", "Erw17", "Re17" }),
         QStringList({ "<null>|<null>|10|10", "<null>|<null>|20|20", "Frühstück 3|30,00|19|<null>",
             "<null>|<null>|40|40" }));

@@ -7,10 +7,12 @@
 #include "tools/SampleHotel.h"
 
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <functional>
 #include <stdexcept>
+#include <unistd.h>
 
 using namespace tavik;
 using namespace tavik::reliability;
@@ -131,9 +133,38 @@ void plantOddValues(const QString& how, store::Connection& c)
             "\"MwSt\" = replace(hex(zeroblob(500000)), '0', '9')"));
         c.execute(QStringLiteral(
             "UPDATE \"Artikel\" SET \"Art2\" = replace(hex(zeroblob(2000000)), '00', 'ß') WHERE \"ID\" = 1"));
+    } else if (how == QLatin1String("no settings record")) {
+        c.execute(QStringLiteral("DELETE FROM \"Einstellungen\""));
     } else {
         throw std::invalid_argument("no such damage: " + how.toStdString());
     }
+}
+
+// Every reservation of a file, one line each, for telling whether a run changed any of them.
+QStringList reservationsOf(const QString& path)
+{
+    store::OpenOptions readOnly;
+    readOnly.readOnly = true;
+    const auto connection = store::Connection::open(path, readOnly);
+    store::Statement select
+        = connection->prepare(QStringLiteral("SELECT * FROM \"Reservierungen\" ORDER BY \"ID\""));
+    QStringList rows;
+    while (select.step()) {
+        QStringList cells;
+        for (int i = 0; i < select.columnCount(); ++i)
+            cells << (select.isNull(i) ? QStringLiteral("<null>") : select.text(i));
+        rows << cells.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+qint64 countOf(const QString& path, const QString& sql)
+{
+    store::OpenOptions readOnly;
+    readOnly.readOnly = true;
+    const auto connection = store::Connection::open(path, readOnly);
+    store::Statement select = connection->prepare(sql);
+    return select.step() ? select.integer(0) : -1;
 }
 
 } // namespace
@@ -149,6 +180,7 @@ private slots:
     void cleanup();
     void aDamagedOrOddSourceIsReported_data();
     void aDamagedOrOddSourceIsReported();
+    void aSourceInWalModeInAFolderNobodyMayWriteIsRead();
     void aFlippedByteNeverCrashes_data();
     void aFlippedByteNeverCrashes();
     void unusualPathsWork_data();
@@ -213,9 +245,11 @@ void BadInputTest::aDamagedOrOddSourceIsReported_data()
     QTest::newRow("plain text with the right name") << "text" << 3 << notADataFile;
     QTest::newRow("protected with another password") << "other password" << 3 << notADataFile;
     QTest::newRow("protected with the data-file password") << "data-file password" << 3 << notADataFile;
+    // Without Einstellungen the import has no VAT rates and stops before it changes a reservation.
     for (const char* table : { "Reservierungen", "Einstellungen", "Artikel", "Verzehr" })
         QTest::addRow("without table %s", table)
-            << QStringLiteral("drop table %1").arg(QLatin1String(table)) << 3
+            << QStringLiteral("drop table %1").arg(QLatin1String(table))
+            << (qstrcmp(table, "Einstellungen") == 0 ? 4 : 3)
             << QStringLiteral("Die Tabelle \"%1\" ist in der Datendatei nicht vorhanden")
                    .arg(QLatin1String(table));
     for (const char* table : { "Tabelle1", "Tabelle2" })
@@ -233,6 +267,9 @@ void BadInputTest::aDamagedOrOddSourceIsReported_data()
     QTest::newRow("blobs in text fields") << "blobs" << 0 << "Übersprungene Vorgänge";
     QTest::newRow("numbers no reading takes") << "odd numbers" << 0 << "ist keine Zahl";
     QTest::newRow("texts of megabytes") << "huge" << 0 << "Übersprungene Vorgänge";
+    // Totals worked out without the settings' rates would be wrong, not missing.
+    QTest::newRow("without a settings record")
+        << "no settings record" << 4 << "Die Tabelle \"Einstellungen\" enthält keinen Datensatz";
 }
 
 void BadInputTest::aDamagedOrOddSourceIsReported()
@@ -245,6 +282,55 @@ void BadInputTest::aDamagedOrOddSourceIsReported()
     const ProgramResult result = migration_->run();
     checkEnding(result, exitCode, text);
     checkNothingLost(result, migration_->target());
+    // Only the reservations themselves can tell that exit 4 came before any of them was changed.
+    if (exitCode == 4)
+        QCOMPARE(reservationsOf(migration_->target()), reservationsOf(migration_->source()));
+}
+
+// As under /opt or on a share: SQLite cannot make the files a WAL-mode file is read with there, and
+// the settings' rates, which every total depends on, must still be read.
+void BadInputTest::aSourceInWalModeInAFolderNobodyMayWriteIsRead()
+{
+    // Beside the data folder, whose every name the checks account for; removed after the unmount.
+    const QTemporaryDir readOnlyFolder(work_.path() + QStringLiteral("/nur-lesen-XXXXXX"));
+    QVERIFY(readOnlyFolder.isValid());
+    const QString folder = readOnlyFolder.path();
+    const QString source = folder + QStringLiteral("/tavik_20.mdb");
+    QVERIFY(QFile::copy(sourceTemplate_, source));
+    changeDataFile(
+        source, [](store::Connection& c) { c.execute(QStringLiteral("PRAGMA journal_mode=WAL")); });
+    QVERIFY(contentOf(source).value_or(QByteArray()).mid(18, 2) == QByteArray("\x02\x02"));
+    QVERIFY(migration_->pointAt(source, migration_->target()));
+    source_ = std::make_unique<FileSnapshot>(source);
+    QString whyNot;
+    const std::unique_ptr<TestMount> mount = TestMount::readOnly(folder, whyNot);
+    if (!mount) {
+        if (::geteuid() == 0)
+            QSKIP(qPrintable(
+                QStringLiteral("root ignores permission bits, and no read-only mount: %1").arg(whyNot)));
+        QVERIFY(QFile::setPermissions(source, QFileDevice::ReadOwner));
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    }
+    const auto restore = qScopeGuard([&] {
+        if (!mount) {
+            QFile::setPermissions(
+                folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            QFile::setPermissions(source, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        }
+    });
+    const ProgramResult result = migration_->run();
+    checkEnding(result, 0, QStringLiteral("Sie können jetzt Tavik 5.0 starten"));
+    QVERIFY2(!result.out.contains(QStringLiteral("Tabelle Einstellungen")), qPrintable(result.describe()));
+    // Before the target is read here: a read-only look at a WAL-mode file leaves its -shm behind.
+    checkNothingLost(result, migration_->target());
+    // The sample's settings carry 19 and 7, and its room lines use both.
+    const QString totalsAt
+        = QStringLiteral("SELECT count(*) FROM \"Reservierungen\" WHERE \"%1\" NOT IN ('', '0')");
+    QVERIFY(countOf(migration_->target(), totalsAt.arg(QLatin1String("Erw17"))) > 0);
+    QVERIFY(countOf(migration_->target(), totalsAt.arg(QLatin1String("Erw18"))) > 0);
+    // Checked here, while the folder is still there.
+    QVERIFY2(source_->changes().isEmpty(), qPrintable(source_->changes()));
+    source_.reset();
 }
 
 void BadInputTest::damage(const QString& how, const QString& source)
