@@ -1,10 +1,10 @@
 #include "app/BatchReport.h"
 
+#include "store/FileReplace.h"
 #include "store/VisibleText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <QStringList>
 
 namespace tavik::app {
@@ -87,18 +87,14 @@ QJsonObject reportJson(const BatchReport& report, const store::RunLog& log)
                        {QStringLiteral("skipped"), skipped},
                        {QStringLiteral("totalSeconds"), report.totalSeconds},
                        {QStringLiteral("exitStatus"), report.exitStatus},
-                       {QStringLiteral("message"), report.message}};
+                       {QStringLiteral("message"), report.message},
+                       {QStringLiteral("cause"), report.cause.isEmpty() ? QJsonValue() : QJsonValue(report.cause)}};
 }
 
 bool writeReportFile(const QString& path, const BatchReport& report, const store::RunLog& log)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
     // It lists guests' names and values from the data files: for its owner's eyes only.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    file.write(QJsonDocument(reportJson(report, log)).toJson(QJsonDocument::Indented));
-    return file.commit();
+    return store::writeOwnerOnlyFile(path, QJsonDocument(reportJson(report, log)).toJson(QJsonDocument::Indented));
 }
 
 } // namespace tavik::app

@@ -28,6 +28,7 @@ struct BatchReport {
     double totalSeconds = 0;
     int exitStatus = 0;
     QString message;              // the last German text shown (success or error)
+    QString cause;                // why the run stopped, where the message does not say it
 };
 
 QString summaryTable(const BatchReport& report, const store::RunLog& log, const QLocale& numberFormat);

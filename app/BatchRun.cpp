@@ -74,7 +74,7 @@ int BatchRun::run()
     report_.backup = guard_.backup().backup;
     report_.keptBackup = guard_.backup().keptEarlierBackup;
     if (!guard_.allowsRun())
-        return stop(CopyFailed, copyFailed + QLatin1Char('\n') + guard_.cause());
+        return stop(CopyFailed, copyFailed, guard_.cause());
     if (options_.source) {
         beginTask(taskSelect);
         sourceSelection::accept(*options_.source, engine_, controls_, report_.paths, log_);
@@ -186,12 +186,15 @@ bool BatchRun::finish()
     return true;
 }
 
-int BatchRun::stop(int status, const QString& message)
+int BatchRun::stop(int status, const QString& message, const QString& cause)
 {
     if (console_.showsProgress())
         console_.error(QString());
     console_.error(message);
+    if (!cause.isEmpty())
+        console_.error(cause);
     report_.message = message;
+    report_.cause = cause;
     return report(status);
 }
 

@@ -35,7 +35,7 @@ private:
     void beginTask(const QString& name);
     TaskRecord& currentTask() { return report_.tasks.last(); }
     void endTask(const QString& result);
-    int stop(int status, const QString& message);
+    int stop(int status, const QString& message, const QString& cause = QString());
     int report(int status);
 
     BatchOptions options_;

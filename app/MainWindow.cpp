@@ -222,7 +222,7 @@ void MainWindow::Command2_Click()
     const import::ImportResult result = import::runImport(controls_, paths_.Datenpfad_neu, paths_.Datenpfad_alt,
                                                           form_->progressTrackWidth(), progress, log_, setup_.numberFormat);
     // The window shows nothing of what was skipped; the log beside the copy keeps it.
-    log_.writeTo(logPathFor(paths_.Datenpfad_neu));
+    logWritten_ = log_.writeTo(logPathFor(paths_.Datenpfad_neu));
     if (result.walkBegan && result.stored) {
         showImportFinished();
         return;
@@ -271,9 +271,10 @@ QString MainWindow::closingText() const
     if (skipped == 0)
         return closingMessage;
     const QString log = logPathFor(paths_.Datenpfad_neu);
-    return closingMessage + QLatin1Char('\n')
-        + (skipped == 1 ? QStringLiteral("1 Vorgang wurde übersprungen; das Protokoll steht in \"%1\".").arg(log)
-                        : QStringLiteral("%1 Vorgänge wurden übersprungen; das Protokoll steht in \"%2\".").arg(skipped).arg(log));
+    const QString count = skipped == 1 ? QStringLiteral("1 Vorgang wurde") : QStringLiteral("%1 Vorgänge wurden").arg(skipped);
+    const QString where = logWritten_ ? QStringLiteral("das Protokoll steht in \"%1\".").arg(log)
+                                      : QStringLiteral("das Protokoll konnte nicht nach \"%1\" geschrieben werden.").arg(log);
+    return closingMessage + QLatin1Char('\n') + count + QStringLiteral(" übersprungen; ") + where;
 }
 
 void MainWindow::endWithEngineError(const std::exception& error)

@@ -87,6 +87,7 @@ private:
     TargetGuard guard_;
     qint16 Fortschritt_ = 0;
     bool ended_ = false;
+    bool logWritten_ = false;
 };
 
 } // namespace tavik::app

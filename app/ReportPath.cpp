@@ -44,10 +44,21 @@ bool sameFile(const QString& first, const QString& second)
 #endif
 }
 
-bool isDataFile(const QString& path)
+// What lies at an existing path that a report must not replace; empty for an earlier report or an
+// empty file. A data file protected with a password has no header to know it by, so everything
+// that does not begin like a report counts.
+QString whatMustNotBeReplaced(const QString& path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.read(dataFileHeader.size()) == dataFileHeader;
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray head = file.read(256);
+    if (head.startsWith(dataFileHeader))
+        return QStringLiteral("eine Datendatei");
+    const QByteArray text = head.trimmed();
+    if (text.isEmpty() || text.startsWith('{'))
+        return {};
+    return QStringLiteral("eine Datei, die kein Bericht ist");
 }
 
 // Dated backups kept beside the target ("tavik_50.2026-12-09_08-30-05.ba0").
@@ -92,8 +103,8 @@ QString whyReportRefused(const QString& reportPath, const DataPaths& paths, cons
     const QString target = resolvedPath(reportPath);
     if (QFileInfo(target).isDir())
         return refused.arg(reportPath, QStringLiteral("ein Ordner"));
-    if (isDataFile(target))
-        return refused.arg(reportPath, QStringLiteral("eine Datendatei"));
+    if (const QString what = whatMustNotBeReplaced(target); !what.isEmpty())
+        return refused.arg(reportPath, what);
     if (!QFileInfo(QFileInfo(target).absolutePath()).isDir())
         return QStringLiteral("Der Bericht kann nicht nach \"%1\" geschrieben werden: der Ordner fehlt.").arg(reportPath);
     return {};

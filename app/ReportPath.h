@@ -21,8 +21,8 @@ QList<GuardedFile> filesOfTheRun(const DataPaths& paths, const std::optional<QSt
 
 // Why a report may not be written to reportPath, in German and naming the path; empty when it may.
 // Every way of naming a file of the run counts: relative, through a symbolic link, by a hard
-// link. Dated backups beside the target and any other data file are refused too, and a folder
-// that is not there.
+// link. Dated backups beside the target, any other data file and any file that is not an earlier
+// report are refused too, and a folder that is not there.
 QString whyReportRefused(const QString& reportPath, const DataPaths& paths, const std::optional<QString>& chosenSource);
 
 } // namespace tavik::app

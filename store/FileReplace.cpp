@@ -1,12 +1,17 @@
 #include "store/FileReplace.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -53,5 +58,48 @@ bool replaceFile(const QString& from, const QString& to)
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 #endif
 }
+
+#ifdef Q_OS_WIN
+bool writeOwnerOnlyFile(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return file.write(bytes) == bytes.size() && file.flush() && file.commit();
+}
+#else
+namespace {
+bool writeAll(int descriptor, const QByteArray& bytes)
+{
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t step = ::write(descriptor, bytes.constData() + written, size_t(bytes.size() - written));
+        if (step < 0 && errno == EINTR)
+            continue;
+        if (step <= 0)
+            return false;
+        written += step;
+    }
+    return true;
+}
+} // namespace
+
+bool writeOwnerOnlyFile(const QString& path, const QByteArray& bytes)
+{
+    QByteArray temporary = QFile::encodeName(path) + ".tavik-write-XXXXXX";
+    const int descriptor = ::mkstemp(temporary.data());
+    if (descriptor < 0)
+        return false;
+    const bool written = ::fchmod(descriptor, S_IRUSR | S_IWUSR) == 0 && writeAll(descriptor, bytes) && ::fsync(descriptor) == 0;
+    const bool closed = ::close(descriptor) == 0;
+    if (written && closed && replaceFile(QFile::decodeName(temporary), path)) {
+        syncFolder(QFileInfo(path).absolutePath());
+        return true;
+    }
+    ::unlink(temporary.constData());
+    return false;
+}
+#endif
 
 } // namespace tavik::store

@@ -17,4 +17,9 @@ bool syncFolder(const QString& folder);
 // there, never neither and never half of one.
 bool replaceFile(const QString& from, const QString& to);
 
+// Writes the bytes to a new file beside `path`, readable by its owner only, forces it to the disk
+// and renames it over `path`. False when any byte could not be written: the old file then stays as
+// it was and nothing is left beside it. (QSaveFile reports success over a short write on a full disk.)
+bool writeOwnerOnlyFile(const QString& path, const QByteArray& bytes);
+
 } // namespace tavik::store

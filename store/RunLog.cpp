@@ -1,8 +1,8 @@
 #include "store/RunLog.h"
 
+#include "store/FileReplace.h"
 #include "store/VisibleText.h"
 
-#include <QSaveFile>
 #include <QStringList>
 
 namespace tavik::store {
@@ -33,19 +33,14 @@ int RunLog::skippedCount(const QString& task) const
 
 bool RunLog::writeTo(const QString& path) const
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return false;
-    // It lists guests' names and values from the data files: for its owner's eyes only.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     QStringList lines;
     for (const QString& note : notes_)
         lines << visibleText(note);
     lines << QStringLiteral("Übersprungene Vorgänge: %1").arg(skipped_.size());
     for (const SkippedOperation& operation : skipped_)
         lines << describe(operation);
-    file.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
-    return file.commit();
+    // It lists guests' names and values from the data files: for its owner's eyes only.
+    return writeOwnerOnlyFile(path, (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
 }
 
 QString RunLog::describe(const SkippedOperation& operation)

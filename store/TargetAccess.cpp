@@ -115,9 +115,13 @@ QString whyNotReplaceable(const QString& dataFile)
         return QStringLiteral("Der Pfad \"%1\" ist länger als %2 Bytes; eine Datendatei unter diesem Pfad kann nicht geöffnet werden.")
             .arg(dataFile)
             .arg(longestDataPath);
+    // The copy would replace the link, and the file it points to would stay as it was.
+    if (file.isSymLink())
+        return QStringLiteral("\"%1\" ist eine Verknüpfung auf \"%2\"; bitte tragen Sie in den Einstellungen den Pfad "
+                              "der Datei selbst ein.").arg(dataFile, file.symLinkTarget());
     if (QString problem = whyFolderNotWritable(folder); !problem.isEmpty())
         return problem;
-    if (file.exists() || file.isSymLink())
+    if (file.exists())
         return whyFileNotWritable(file);
     return {};
 }

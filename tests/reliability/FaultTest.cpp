@@ -79,6 +79,7 @@ private slots:
     void aTargetWithoutRoomForItsBackupIsNotReplaced();
     void aTargetThatCannotBeWrittenIsNotReplaced_data();
     void aTargetThatCannotBeWrittenIsNotReplaced();
+    void aReportThatDoesNotFitIsSaidAndLeavesNothing();
     void aReadOnlyTargetFolderChangesNothing();
     void aSourceGoneBeforeStartIsReported();
     void aFileHeldByAnotherProcessIsLeftAlone_data();
@@ -374,6 +375,8 @@ void FaultTest::aTargetThatCannotBeWrittenIsNotReplaced_data()
     QTest::newRow("a path longer than the engine opens")
         << QStringList(4, QString(120, QLatin1Char('o'))).join(QLatin1Char('/')) << "tavik_50.mdb" << "länger als";
     QTest::newRow("a file only another user may change") << "" << "tavik_50.mdb" << "darf nicht geändert werden";
+    // The copy would replace the link and leave the file it points to as it was.
+    QTest::newRow("a link to the file") << "verknuepft" << "tavik_50.mdb" << "Verknüpfung";
 }
 
 void FaultTest::aTargetThatCannotBeWrittenIsNotReplaced()
@@ -384,7 +387,9 @@ void FaultTest::aTargetThatCannotBeWrittenIsNotReplaced()
     const QString targetFolder = folder.isEmpty() ? migration_->dataFolder() : migration_->path(folder);
     QVERIFY(QDir().mkpath(targetFolder));
     const QString target = targetFolder + QLatin1Char('/') + name;
-    if (target != migration_->target())
+    if (cause == QStringLiteral("Verknüpfung"))
+        QVERIFY(QFile::link(migration_->target(), target));
+    else if (target != migration_->target())
         QVERIFY(QFile::rename(migration_->target(), target));
     QVERIFY(migration_->pointAt(migration_->source(), target));
     const QByteArray before = contentOf(target).value_or(QByteArray());
@@ -408,6 +413,22 @@ void FaultTest::aTargetThatCannotBeWrittenIsNotReplaced()
         qPrintable(result.describe()));
     QVERIFY(contentOf(target) == before);
     QVERIFY(!QFileInfo::exists(target.chopped(3) + QStringLiteral("ba0")));
+}
+
+void FaultTest::aReportThatDoesNotFitIsSaidAndLeavesNothing()
+{
+    const QString folder = migration_->path(QStringLiteral("berichte"));
+    QVERIFY(QDir().mkpath(folder));
+    QString whyNot;
+    mount_ = TestMount::smallDisk(folder, 4096, whyNot);
+    if (!mount_)
+        QSKIP(qPrintable(QStringLiteral("no small disk for the report: %1").arg(whyNot)));
+    const QString report = folder + QLatin1Char('/') + reportName;
+    const ProgramResult result = migration_->run({ QStringLiteral("--report"), report });
+    QVERIFY2(result.endedByItself && result.exitCode == 0
+            && result.err.contains(QStringLiteral("konnte nicht geschrieben werden")),
+        qPrintable(result.describe()));
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
 void FaultTest::cleanupTestCase()

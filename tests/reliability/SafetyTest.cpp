@@ -344,6 +344,8 @@ void SafetyTest::aReportNeverReplacesAFileOfTheRun_data()
     QTest::newRow("backup") << "tavik_50.ba0" << "as it is";
     QTest::newRow("dated backup") << "tavik_50.2026-01-02_03-04-05.ba0" << "as it is";
     QTest::newRow("run log") << "tavik-migrate.log" << "as it is";
+    QTest::newRow("another hotel's protected data file") << "anderes_hotel.mdb" << "as it is";
+    QTest::newRow("a file that is no report") << "notizen.txt" << "as it is";
 }
 
 void SafetyTest::aReportNeverReplacesAFileOfTheRun()
@@ -351,6 +353,8 @@ void SafetyTest::aReportNeverReplacesAFileOfTheRun()
     QFETCH(QString, name);
     QFETCH(QString, how);
     const QString file = migration_->path(name);
+    if (name.endsWith(QLatin1String(".mdb")) && !QFileInfo::exists(file))
+        tools::writeOlderEditionFile(file, { 5, 3, password }); // no header tells it from random bytes
     if (!QFileInfo::exists(file))
         QVERIFY(writeContent(file, QByteArrayLiteral("aus einem früheren Lauf")));
     QString report = file;
