@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <optional>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
@@ -83,20 +85,63 @@ bool writeAll(int descriptor, const QByteArray& bytes)
     }
     return true;
 }
+
+bool writeAndSync(int descriptor, const QByteArray& bytes)
+{
+    return ::fchmod(descriptor, S_IRUSR | S_IWUSR) == 0 && writeAll(descriptor, bytes) && ::fsync(descriptor) == 0;
+}
+
+bool moveIntoPlace(const QByteArray& temporary, const QString& path)
+{
+    if (!replaceFile(QFile::decodeName(temporary), path)) {
+        ::unlink(temporary.constData());
+        return false;
+    }
+    syncFolder(QFileInfo(path).absolutePath());
+    return true;
+}
+
+#ifdef O_TMPFILE
+// The file has no name until it is complete, so a run killed while writing leaves nothing; a new
+// file gets its name in one step, and only one that replaces another is named beside it first.
+std::optional<bool> writeUnnamed(const QString& path, const QByteArray& bytes)
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int descriptor = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (descriptor < 0)
+        return std::nullopt;
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(descriptor);
+    bool done = writeAndSync(descriptor, bytes);
+    if (done) {
+        const QByteArray destination = QFile::encodeName(path);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, destination.constData(), AT_SYMLINK_FOLLOW) == 0) {
+            syncFolder(QFile::decodeName(folder));
+        } else {
+            QByteArray temporary = destination + ".tavik-write-" + QByteArray::number(qint64(::getpid()));
+            done = errno == EEXIST
+                && ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, temporary.constData(), AT_SYMLINK_FOLLOW) == 0
+                && moveIntoPlace(temporary, path);
+        }
+    }
+    ::close(descriptor);
+    return done;
+}
+#endif
 } // namespace
 
 bool writeOwnerOnlyFile(const QString& path, const QByteArray& bytes)
 {
+#ifdef O_TMPFILE
+    if (const std::optional<bool> written = writeUnnamed(path, bytes))
+        return *written;
+#endif
     QByteArray temporary = QFile::encodeName(path) + ".tavik-write-XXXXXX";
     const int descriptor = ::mkstemp(temporary.data());
     if (descriptor < 0)
         return false;
-    const bool written = ::fchmod(descriptor, S_IRUSR | S_IWUSR) == 0 && writeAll(descriptor, bytes) && ::fsync(descriptor) == 0;
-    const bool closed = ::close(descriptor) == 0;
-    if (written && closed && replaceFile(QFile::decodeName(temporary), path)) {
-        syncFolder(QFileInfo(path).absolutePath());
-        return true;
-    }
+    const bool written = writeAndSync(descriptor, bytes);
+    if (::close(descriptor) == 0 && written)
+        return moveIntoPlace(temporary, path);
     ::unlink(temporary.constData());
     return false;
 }
