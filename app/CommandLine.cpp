@@ -24,6 +24,19 @@ CommandLine invalid(const QString& error)
     return line;
 }
 
+CommandLine repeated(const QString& name)
+{
+    return invalid(QStringLiteral("%1 ist mehrfach angegeben; bitte nur einmal angeben.").arg(name));
+}
+
+bool isOptionName(const QString& argument)
+{
+    static const QStringList names{QStringLiteral("--batch"), QStringLiteral("--force"), QStringLiteral("--vat"),
+                                   QStringLiteral("--source"), QStringLiteral("--report"), QStringLiteral("--help"),
+                                   QStringLiteral("-h"), QStringLiteral("--version")};
+    return names.contains(argument.section(QLatin1Char('='), 0, 0));
+}
+
 } // namespace
 
 CommandLine parseCommandLine(const QStringList& arguments)
@@ -42,10 +55,14 @@ CommandLine parseCommandLine(const QStringList& arguments)
         if (name == QLatin1String("--version"))
             return CommandLine{CommandLine::Mode::Version, {}, {}};
         if (name == QLatin1String("--batch")) {
+            if (line.mode == CommandLine::Mode::Batch)
+                return repeated(name);
             line.mode = CommandLine::Mode::Batch;
             continue;
         }
         if (name == QLatin1String("--force")) {
+            if (line.batch.force)
+                return repeated(name);
             line.batch.force = true;
             batchOptionSeen = true;
             continue;
@@ -54,13 +71,16 @@ CommandLine parseCommandLine(const QStringList& arguments)
         if (!slot)
             return invalid(QStringLiteral("Unbekannte Angabe: %1").arg(arguments[i]));
         if (!inlineValue) {
-            if (i + 1 >= arguments.size())
+            // "--vat --force" forgot the rate; taking the next option as it would write "--force".
+            if (i + 1 >= arguments.size() || isOptionName(arguments[i + 1]))
                 return invalid(QStringLiteral("Zu %1 fehlt der Wert.").arg(name));
             inlineValue = arguments[++i];
         }
+        if (inlineValue->isEmpty() && name != QLatin1String("--vat"))
+            return invalid(QStringLiteral("Zu %1 fehlt der Wert.").arg(name));
         // Which of two values was meant cannot be guessed, and taking either could migrate wrongly.
         if (slot->has_value())
-            return invalid(QStringLiteral("%1 ist mehrfach angegeben; bitte nur einmal angeben.").arg(name));
+            return repeated(name);
         *slot = *inlineValue;
         batchOptionSeen = true;
     }

@@ -9,7 +9,11 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include "store/SystemErrorText.h"
+
+#include <cerrno>
 #include <optional>
+#include <sys/stat.h>
 #endif
 
 namespace tavik::app {
@@ -148,11 +152,17 @@ QString readUserSetting(const QString& application, const QString& section, cons
                         const QString& defaultValue)
 {
     const QString path = QSettings(QSettings::NativeFormat, QSettings::UserScope, organisation, application).fileName();
-    if (!QFileInfo::exists(path))
-        return defaultValue;
+    // Only a file that is not there means "no value stored": a folder that cannot be searched or
+    // is no folder would otherwise send the run to the default paths, another hotel's perhaps.
+    struct stat status { };
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
+        if (errno == ENOENT)
+            return defaultValue;
+        throw UnreadableSettings(cannotRead.arg(path, store::germanSystemError(errno)));
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw UnreadableSettings(cannotRead.arg(path, file.errorString()));
+        throw UnreadableSettings(cannotRead.arg(path, store::germanSystemError(errno)));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw UnreadableSettings(cannotRead.arg(path, file.errorString()));

@@ -205,6 +205,9 @@ private slots:
         QTest::newRow("a source with a wrong name") << QStringList{batch, vat, "19", "--source", "/daten/tavik_50.mdb"} << ""
                                                     << 2 << "/daten/tavik_50.mdb   ist die falsche Datei, bitte suchen Sie  TAVIK_20.MDB" << true;
         QTest::newRow("an unknown option") << QStringList{batch, "--schnell"} << "" << 2 << "Unbekannte Angabe: --schnell" << true;
+        QTest::newRow("VAT forgotten before another option") << QStringList{batch, vat, "--force"} << "" << 2 << "Zu --vat fehlt der Wert." << true;
+        QTest::newRow("force twice") << QStringList{batch, vat, "19", "--force", "--force"} << "" << 2 << "--force ist mehrfach angegeben" << true;
+        QTest::newRow("empty report path") << QStringList{batch, vat, "19", "--report", ""} << "" << 2 << "Zu --report fehlt der Wert." << true;
         QTest::newRow("a wrong name with an escape sequence") << QStringList{batch, vat, "19", "--source", "/daten/\x1b[2Jx.mdb"} << ""
                                                               << 2 << "/daten/\\x1b[2Jx.mdb   ist die falsche Datei" << true;
         QTest::newRow("an unknown option with a line break") << QStringList{batch, "--schnell\nweiter"} << "" << 2

@@ -144,6 +144,8 @@ void StartUpTest::aSettingsFileThatCannotBeReadIsNamed_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("reason");
     QTest::newRow("a folder in its place") << QByteArray() << "\" kann nicht gelesen werden (";
+    // Not "no value stored": the run would go to the default paths, perhaps another hotel's.
+    QTest::newRow("a file in place of its folder") << QByteArray("folder") << "\" kann nicht gelesen werden (";
     QTest::newRow("not UTF-8") << QByteArray("[Startup]\nDatenpfad=/daten/T\xf6lz/tavik_20.mdb\n")
                                << "\" ist ungültig: Sie ist nicht in UTF-8 geschrieben. Es wurde nichts geändert.";
     QTest::newRow("quote not closed") << QByteArray("[Startup]\nDatenpfad=\"/daten/tavik_20.mdb\n")
@@ -159,6 +161,8 @@ void StartUpTest::aSettingsFileThatCannotBeReadIsNamed()
     QFETCH(QString, reason);
     if (file.isNull())
         QVERIFY(QDir().mkpath(settingsFile()));
+    else if (file == "folder")
+        QVERIFY(QDir().mkpath(config_.path()) && QFile(QFileInfo(settingsFile()).absolutePath()).open(QIODevice::WriteOnly));
     else
         writeSettingsFile(file);
     try {
