@@ -98,7 +98,10 @@ public:
         for (const QChar unit : separator_)
             units_.append(unit.unicode());
     }
-    QString text() const { return QString(reinterpret_cast<const QChar*>(units_.constData()), units_.size()); }
+    QString text() const
+    {
+        return QString(reinterpret_cast<const QChar*>(units_.constData()), units_.size());
+    }
 
 private:
     const QString& separator_;
@@ -135,7 +138,8 @@ void writeExponent(const RoundedDecimal& rounded, NumberWriter& out)
     out.put('E');
     out.put(rounded.leadingPower < 0 ? '-' : '+');
     std::array<char, 8> power {};
-    const auto written = std::to_chars(power.data(), power.data() + power.size(), std::abs(rounded.leadingPower));
+    const auto written
+        = std::to_chars(power.data(), power.data() + power.size(), std::abs(rounded.leadingPower));
     const int length = int(written.ptr - power.data());
     if (length < 2)
         out.put('0');
@@ -251,7 +255,166 @@ QStringView withoutSurroundingBlanks(QStringView text)
     return text;
 }
 
+// Plain decimals (a sign, at most 15 digits, at most one separator) are nearly all the numbers a
+// run reads. Their digits form a whole number below 2^53 and their fraction digits a power of ten
+// up to 10^15, both exact in a double, so one correctly rounded division gives the double nearest
+// to the decimal, as the full conversion does, without building a text for it.
+constexpr std::array<double, significantDigits + 1> exactPowersOfTen
+    = { 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15 };
+
+bool appendDigits(QStringView digits, std::uint64_t& whole)
+{
+    for (const QChar digit : digits) {
+        if (!isAsciiDigit(digit))
+            return false;
+        whole = whole * 10 + (digit.unicode() - u'0');
+    }
+    return true;
+}
+
+// The value of a plain decimal; nothing when the text has another shape and needs the full reading.
+std::optional<double> readPlainDecimal(QStringView text, QChar separator)
+{
+    text = withoutSurroundingBlanks(text);
+    const bool negative = text.startsWith(u'-');
+    if (negative || text.startsWith(u'+'))
+        text = text.sliced(1);
+    const qsizetype separatorAt = text.indexOf(separator);
+    const QStringView integerPart = separatorAt < 0 ? text : text.first(separatorAt);
+    const QStringView fractionPart = separatorAt < 0 ? QStringView() : text.sliced(separatorAt + 1);
+    const qsizetype digitCount = integerPart.size() + fractionPart.size();
+    if (digitCount == 0 || digitCount > significantDigits)
+        return std::nullopt;
+    std::uint64_t whole = 0;
+    if (!appendDigits(integerPart, whole) || !appendDigits(fractionPart, whole))
+        return std::nullopt;
+    const double magnitude = double(whole) / exactPowersOfTen[std::size_t(fractionPart.size())];
+    return negative ? -magnitude : magnitude;
+}
+
+// The shortcut sees a sign, digits and the separator by themselves. It agrees with the strict
+// reading only where the format's symbols cannot make that reading see the same text otherwise:
+// a separator of one unit that is no digit, sign, blank or exponent mark, and signs of the format
+// that cannot begin where the shortcut sees a digit or the separator (nor a plus, for the minus,
+// which is looked for before the plus).
+bool isPlainSeparator(QStringView separator)
+{
+    if (separator.size() != 1)
+        return false;
+    const QChar unit = separator.front();
+    return !isAsciiDigit(unit) && !isBlank(unit) && unit != u'-' && unit != u'+' && unit != u'E'
+        && unit != u'e';
+}
+
+bool signMayHidePlain(QStringView sign, QChar separator, bool isMinus)
+{
+    if (sign.isEmpty())
+        return false;
+    const QChar first = sign.front();
+    return isAsciiDigit(first) || first == separator || (isMinus && first == u'+');
+}
+
+struct StrictSymbols {
+    explicit StrictSymbols(const QLocale& numberFormat)
+        : decimalPoint(numberFormat.decimalPoint())
+        , negativeSign(numberFormat.negativeSign())
+        , positiveSign(numberFormat.positiveSign())
+    {
+    }
+
+    // The separator of the shortcut; nothing when this format must always be read in full.
+    std::optional<QChar> plainSeparator() const
+    {
+        if (!isPlainSeparator(decimalPoint))
+            return std::nullopt;
+        const QChar separator = decimalPoint.front();
+        if (signMayHidePlain(negativeSign, separator, true)
+            || signMayHidePlain(positiveSign, separator, false))
+            return std::nullopt;
+        return separator;
+    }
+
+    QString decimalPoint;
+    QString negativeSign;
+    QString positiveSign;
+};
+
+std::optional<double> readStrictWith(const QString& text, const StrictSymbols& symbols)
+{
+    TextCursor cursor(withoutSurroundingBlanks(text), false);
+    DecimalParts parts;
+    parts.negative = takeSign(cursor, symbols.negativeSign, symbols.positiveSign);
+    const std::int64_t integerDigits = takeDigits(cursor, parts.digits);
+    std::int64_t fractionDigits = 0;
+    if (cursor.takeIf(symbols.decimalPoint))
+        fractionDigits = takeDigits(cursor, parts.digits);
+    if (integerDigits + fractionDigits == 0)
+        return std::nullopt;
+
+    std::int64_t exponent = 0;
+    if (cursor.takeIf(u"E") || cursor.takeIf(u"e")) {
+        const auto exponentValue = takeExponentValue(cursor);
+        if (!exponentValue)
+            return std::nullopt;
+        exponent = *exponentValue;
+    }
+    if (!cursor.atEnd())
+        return std::nullopt;
+    parts.exponent = exponent - fractionDigits;
+    return toDouble(parts);
+}
+
+void writeRounded(double value, NumberWriter& out)
+{
+    const RoundedDecimal rounded(std::fabs(value));
+    if (std::signbit(value))
+        out.put('-');
+    if (rounded.leadingPower < smallestPositionalPower || rounded.leadingPower > largestPositionalPower)
+        writeExponent(rounded, out);
+    else
+        writePositional(rounded, out);
+}
+
+// Totals are nearly all whole cents. A decimal of at most 15 significant digits comes back from
+// its nearest double when that is rounded to 15 digits (10^15 < 2^52), so when the value is the
+// double nearest to a number of cents below 10^15, those cents are its text, and positional.
+bool writeCents(double value, NumberWriter& out)
+{
+    const double scaled = value * 100.0;
+    if (!(std::fabs(scaled) < 1e15))
+        return false;
+    const long long cents = std::llround(scaled);
+    if (double(cents) / 100.0 != value)
+        return false;
+    const unsigned long long magnitude = cents < 0 ? 0ULL - static_cast<unsigned long long>(cents) : cents;
+    std::array<char, 24> whole {};
+    const auto written = std::to_chars(whole.data(), whole.data() + whole.size(), magnitude / 100);
+    if (cents < 0)
+        out.put('-');
+    out.put(whole.data(), int(written.ptr - whole.data()));
+    const unsigned fraction = unsigned(magnitude % 100);
+    if (fraction == 0)
+        return true;
+    out.putSeparator();
+    out.put(char('0' + fraction / 10));
+    if (fraction % 10 != 0)
+        out.put(char('0' + fraction % 10));
+    return true;
+}
+
 } // namespace
+
+QString numberToTextFully(double value, const QLocale& numberFormat)
+{
+    if (!std::isfinite(value))
+        return {};
+    if (value == 0.0)
+        return QStringLiteral("0");
+    const QString separator = numberFormat.decimalPoint();
+    NumberWriter out(separator);
+    writeRounded(value, out);
+    return out.text();
+}
 
 QString numberToText(double value, const QLocale& numberFormat)
 {
@@ -259,15 +422,10 @@ QString numberToText(double value, const QLocale& numberFormat)
         return {};
     if (value == 0.0)
         return QStringLiteral("0");
-    const RoundedDecimal rounded(std::fabs(value));
     const QString separator = numberFormat.decimalPoint();
     NumberWriter out(separator);
-    if (std::signbit(value))
-        out.put('-');
-    if (rounded.leadingPower < smallestPositionalPower || rounded.leadingPower > largestPositionalPower)
-        writeExponent(rounded, out);
-    else
-        writePositional(rounded, out);
+    if (!writeCents(value, out))
+        writeRounded(value, out);
     return out.text();
 }
 
@@ -278,7 +436,7 @@ QString wholeNumberToText(qint64 value)
     return QString::fromLatin1(buffer.data(), written.ptr - buffer.data());
 }
 
-double readLenient(const QString& text)
+double readLenientFully(const QString& text)
 {
     TextCursor cursor(text, true);
     DecimalParts parts;
@@ -297,29 +455,27 @@ double readLenient(const QString& text)
     return toDouble(parts).value_or(0.0);
 }
 
+// Blanks inside the text fall to the full reading, which skips them; around it both skip them.
+double readLenient(const QString& text)
+{
+    if (const std::optional<double> plain = readPlainDecimal(text, u'.'))
+        return *plain;
+    return readLenientFully(text);
+}
+
+std::optional<double> readStrictFully(const QString& text, const QLocale& numberFormat)
+{
+    return readStrictWith(text, StrictSymbols(numberFormat));
+}
+
 std::optional<double> readStrict(const QString& text, const QLocale& numberFormat)
 {
-    TextCursor cursor(withoutSurroundingBlanks(text), false);
-    DecimalParts parts;
-    parts.negative = takeSign(cursor, numberFormat.negativeSign(), numberFormat.positiveSign());
-    const std::int64_t integerDigits = takeDigits(cursor, parts.digits);
-    std::int64_t fractionDigits = 0;
-    if (cursor.takeIf(numberFormat.decimalPoint()))
-        fractionDigits = takeDigits(cursor, parts.digits);
-    if (integerDigits + fractionDigits == 0)
-        return std::nullopt;
-
-    std::int64_t exponent = 0;
-    if (cursor.takeIf(u"E") || cursor.takeIf(u"e")) {
-        const auto exponentValue = takeExponentValue(cursor);
-        if (!exponentValue)
-            return std::nullopt;
-        exponent = *exponentValue;
+    const StrictSymbols symbols(numberFormat);
+    if (const std::optional<QChar> separator = symbols.plainSeparator()) {
+        if (const std::optional<double> plain = readPlainDecimal(text, *separator))
+            return plain;
     }
-    if (!cursor.atEnd())
-        return std::nullopt;
-    parts.exponent = exponent - fractionDigits;
-    return toDouble(parts);
+    return readStrictWith(text, symbols);
 }
 
 QLocale withoutSystemLookups(const QLocale& numberFormat)

@@ -33,6 +33,12 @@ double readLenient(const QString& text);
 // or a value beyond the double range; a value too small for a double reads as 0.
 std::optional<double> readStrict(const QString& text, const QLocale& numberFormat);
 
+// The readings and the writing above without their shortcuts for plain decimals and whole cents:
+// what the shortcuts are checked against.
+QString numberToTextFully(double value, const QLocale& numberFormat);
+double readLenientFully(const QString& text);
+std::optional<double> readStrictFully(const QString& text, const QLocale& numberFormat);
+
 // The same number format without the system's lookups: the system locale asks the operating
 // system anew for every symbol, which costs more than reading a number. A named locale whose
 // numeric symbols all equal the system's reads and writes every number alike and is returned in

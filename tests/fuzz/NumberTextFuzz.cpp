@@ -12,20 +12,25 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 using fuzzsupport::requireThat;
 using tavik::import::readAmount;
 using tavik::import::toInt16HalfEven;
 using tavik::store::numberToText;
+using tavik::store::numberToTextFully;
 using tavik::store::readLenient;
+using tavik::store::readLenientFully;
 using tavik::store::readStrict;
+using tavik::store::readStrictFully;
 
 namespace {
 
 struct NumberFormats {
     QLocale german { QLocale::German, QLocale::Germany };
     QLocale c = QLocale::c();
+    QLocale swedish { QLocale::Swedish, QLocale::Sweden }; // a minus sign of its own
 };
 
 QString shown(double value)
@@ -52,10 +57,43 @@ std::optional<double> roundedTo15Digits(double value)
     return rounded;
 }
 
+bool sameReading(const std::optional<double>& a, const std::optional<double>& b)
+{
+    return a.has_value() == b.has_value() && (!a || sameDouble(*a, *b));
+}
+
+QString shown(const std::optional<double>& reading)
+{
+    return reading ? shown(*reading) : QStringLiteral("nichts");
+}
+
+// The shortcuts for plain decimals and whole cents answer exactly as the full reading and writing.
+void checkShortcuts(const QString& text, const NumberFormats& formats)
+{
+    const double lenient = readLenient(text);
+    const double lenientFully = readLenientFully(text);
+    requireThat(sameDouble(lenient, lenientFully), "readLenient gleich mit und ohne Abkürzung",
+        text + QStringLiteral(": ") + shown(lenient) + QStringLiteral(" / ") + shown(lenientFully));
+    for (const QLocale* numberFormat : { &formats.german, &formats.c, &formats.swedish }) {
+        const std::optional<double> strict = readStrict(text, *numberFormat);
+        const std::optional<double> strictFully = readStrictFully(text, *numberFormat);
+        requireThat(sameReading(strict, strictFully), "readStrict gleich mit und ohne Abkürzung",
+            numberFormat->name() + QStringLiteral(" ") + text + QStringLiteral(": ") + shown(strict)
+                + QStringLiteral(" / ") + shown(strictFully));
+    }
+}
+
+void checkWrittenShortcut(double value, const QLocale& numberFormat)
+{
+    requireThat(numberToText(value, numberFormat) == numberToTextFully(value, numberFormat),
+        "numberToText gleich mit und ohne Abkürzung", shown(value));
+}
+
 // What is written for a finite number reads back, strictly in its own format and leniently where
 // the separator is the point, as that number rounded to 15 significant digits.
 void checkWritten(double value, const QLocale& numberFormat)
 {
+    checkWrittenShortcut(value, numberFormat);
     const QString text = numberToText(value, numberFormat);
     if (!std::isfinite(value)) {
         requireThat(text.isEmpty(), "NaN und Unendlich ergeben den leeren Text", text);
@@ -112,6 +150,7 @@ void checkAmount(const QString& text, const NumberFormats& formats)
 // reads the same in the C format once its comma is a point.
 void checkReadings(const QString& text, const NumberFormats& formats)
 {
+    checkShortcuts(text, formats);
     const double lenient = readLenient(text);
     requireThat(std::isfinite(lenient), "readLenient ergibt immer eine endliche Zahl", text);
     checkRounded(lenient);
@@ -131,6 +170,22 @@ void checkReadings(const QString& text, const NumberFormats& formats)
         requireThat(withPoint && sameDouble(*withPoint, *strictGerman),
             "deutscher Text liest sich mit Punkt in C gleich", text);
         checkWritten(*strictGerman, formats.german);
+    }
+}
+
+// Whole cents and their neighbours: where the writing's shortcut is taken and where it must not be.
+void checkCents(const std::uint8_t* data, const NumberFormats& formats)
+{
+    std::int64_t whole = 0;
+    std::memcpy(&whole, data, sizeof whole);
+    std::int64_t modulus = 10;
+    for (int digits = data[0] % 17; digits > 0; --digits)
+        modulus *= 10;
+    const double cents = double(whole % modulus) / 100.0;
+    constexpr double infinity = std::numeric_limits<double>::infinity();
+    for (const double value : { cents, std::nextafter(cents, infinity), std::nextafter(cents, -infinity) }) {
+        checkWrittenShortcut(value, formats.german);
+        checkWrittenShortcut(value, formats.c);
     }
 }
 
@@ -154,6 +209,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkWritten(value, formats.german);
         checkWritten(value, formats.c);
         checkRounded(value);
+        checkCents(data, formats);
     }
     return 0;
 }

@@ -3,11 +3,16 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <cmath>
+#include <initializer_list>
 #include <limits>
 
 using tavik::store::numberToText;
+using tavik::store::numberToTextFully;
 using tavik::store::readLenient;
+using tavik::store::readLenientFully;
 using tavik::store::readStrict;
+using tavik::store::readStrictFully;
 using tavik::store::wholeNumberToText;
 
 namespace {
@@ -28,6 +33,68 @@ void addGermanAndC(const char* name, double value, const QString& germanText)
     QTest::addRow("C: %s", name) << value << QLocale::c() << QString(germanText).replace(u',', u'.');
 }
 
+QString shown(const std::optional<double>& reading)
+{
+    return reading ? QString::number(*reading, 'g', 17) : QStringLiteral("nothing");
+}
+
+// Same value and same sign, or both nothing: -0 must stay apart from 0.
+bool sameReading(const std::optional<double>& a, const std::optional<double>& b)
+{
+    return a.has_value() == b.has_value() && (!a || (*a == *b && std::signbit(*a) == std::signbit(*b)));
+}
+
+// Texts around the plain decimals the readings shortcut: digits of every count up to two beyond
+// the shortcut's limit, separators of either kind and the locales' grouping anywhere, signs,
+// blanks, exponents and trailing letters.
+class NumberTextMaker {
+public:
+    explicit NumberTextMaker(quint32 seed)
+        : random_(seed)
+    {
+    }
+
+    QString next()
+    {
+        QString digits = this->digits();
+        for (int count = pick({ 0, 1, 1, 1, 2 }); count > 0; --count)
+            digits.insert(random_.bounded(int(digits.size()) + 1), pickText({ u".", u",", u"\u00A0", u"'" }));
+        return rarely({ u" ", u"\t", u"\r\n", u"\u00A0" })
+            + rarely({ u"-", u"-", u"+", u"\u2212", u"--", u"+-", u"- " }) + digits
+            + rarely({ u"E5", u"e-2", u"D2", u"E", u"x", u" 1", u" %" })
+            + rarely({ u" ", u"\t", u"\n", u"\u00A0" });
+    }
+
+private:
+    QString digits()
+    {
+        QString digits;
+        const int count = random_.bounded(0, 18);
+        const bool leadingZeros = random_.bounded(4) == 0;
+        for (int i = 0; i < count; ++i)
+            digits += QChar(u'0' + (leadingZeros && i < count / 2 ? 0 : random_.bounded(10)));
+        return digits;
+    }
+
+    int pick(std::initializer_list<int> choices)
+    {
+        return choices.begin()[random_.bounded(int(choices.size()))];
+    }
+
+    QString pickText(std::initializer_list<QStringView> choices)
+    {
+        return choices.begin()[random_.bounded(int(choices.size()))].toString();
+    }
+
+    // Each of the choices in one text of four, so that most texts stay plain.
+    QString rarely(std::initializer_list<QStringView> choices)
+    {
+        return random_.bounded(4) == 0 ? pickText(choices) : QString();
+    }
+
+    QRandomGenerator random_;
+};
+
 } // namespace
 
 class NumberTextTest : public QObject {
@@ -43,6 +110,9 @@ private slots:
     void readsBackWhatItWrote_data();
     void readsBackWhatItWrote();
     void writesWholeNumbersAsQtDoes();
+    void shortcutReadsAsTheFullReading_data();
+    void shortcutReadsAsTheFullReading();
+    void shortcutWritesAsTheFullWriting();
 };
 
 void NumberTextTest::writesNumbers_data()
@@ -236,6 +306,62 @@ void NumberTextTest::writesWholeNumbersAsQtDoes()
     for (const qint64 value : { qint64(0), qint64(7), qint64(-12), qint64(1234567890123),
              std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::min() })
         QCOMPARE(wholeNumberToText(value), QString::number(value));
+}
+
+void NumberTextTest::shortcutReadsAsTheFullReading_data()
+{
+    QTest::addColumn<QLocale>("numberFormat");
+    QTest::newRow("German") << german;
+    QTest::newRow("C") << QLocale::c();
+    QTest::newRow("Swedish, with a minus sign of its own") << swedish;
+}
+
+void NumberTextTest::shortcutReadsAsTheFullReading()
+{
+    QFETCH(QLocale, numberFormat);
+    QStringList texts = { "", " ", ".", ",", "-", "+", "-.", "+,", "0", "-0", "+0", "-0,0", "-0.0", "0.",
+        ",0", "000000000000000", "0000000000000000", "999999999999999", "-999999999999999",
+        "9999999999999999", "9007199254740993", "0,000000000000001", "123456789012345,", ",123456789012345",
+        " \t7,5\r\n", QStringLiteral("\u22127,5"), QStringLiteral("7\u00A0500"), "1.234,5", "1,234.5" };
+    NumberTextMaker maker(20250112);
+    while (texts.size() < 200000)
+        texts += maker.next();
+
+    int accepted = 0;
+    for (const QString& text : std::as_const(texts)) {
+        const std::optional<double> strict = readStrict(text, numberFormat);
+        const std::optional<double> strictFully = readStrictFully(text, numberFormat);
+        QVERIFY2(sameReading(strict, strictFully),
+            qPrintable(
+                QStringLiteral("strict '%1': %2, fully %3").arg(text, shown(strict), shown(strictFully))));
+        const double lenient = readLenient(text);
+        const double lenientFully = readLenientFully(text);
+        QVERIFY2(sameReading(lenient, lenientFully),
+            qPrintable(
+                QStringLiteral("lenient '%1': %2, fully %3").arg(text, shown(lenient), shown(lenientFully))));
+        accepted += strict.has_value();
+    }
+    // The comparison proves little unless many texts are numbers, most of them plain.
+    QVERIFY2(accepted > texts.size() / 5, qPrintable(QString::number(accepted)));
+}
+
+// Whole cents of every length up to beyond the shortcut's limit, their neighbouring doubles, and
+// values with a third decimal, which the shortcut must leave to the full writing.
+void NumberTextTest::shortcutWritesAsTheFullWriting()
+{
+    QRandomGenerator random(20250113);
+    for (int round = 0; round < 100000; ++round) {
+        const int digitCount = random.bounded(1, 18);
+        qint64 whole = 0;
+        for (int i = 0; i < digitCount; ++i)
+            whole = whole * 10 + random.bounded(10);
+        const double scaled
+            = (random.bounded(2) ? -1.0 : 1.0) * double(whole) / (round % 4 == 0 ? 1000.0 : 100.0);
+        for (const double value : { scaled, std::nextafter(scaled, 1e300), std::nextafter(scaled, -1e300) }) {
+            for (const QLocale& numberFormat : { german, QLocale::c() })
+                QCOMPARE(numberToText(value, numberFormat), numberToTextFully(value, numberFormat));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(NumberTextTest)
