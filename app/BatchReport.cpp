@@ -1,38 +1,17 @@
 #include "app/BatchReport.h"
 
-#include "store/FileReplace.h"
 #include "store/VisibleText.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QStringList>
 
 namespace tavik::app {
 
 namespace {
-constexpr int skippedShown = 20;
-
 QString seconds(double value, const QLocale& numberFormat)
 {
     return numberFormat.toString(value, 'f', 1) + QStringLiteral(" s");
 }
 
-QJsonObject skippedJson(const store::SkippedOperation& operation)
-{
-    QJsonObject entry{{QStringLiteral("task"), operation.task},
-                      {QStringLiteral("operation"), operation.operation},
-                      {QStringLiteral("table"), operation.table},
-                      {QStringLiteral("field"), operation.field},
-                      {QStringLiteral("reason"), operation.reason}};
-    entry.insert(QStringLiteral("record"), operation.recordKey ? QJsonValue(double(*operation.recordKey)) : QJsonValue());
-    entry.insert(QStringLiteral("value"), operation.value.isNull() ? QJsonValue() : QJsonValue(operation.value));
-    if (!operation.ownerTable.isEmpty()) {
-        entry.insert(QStringLiteral("ownerTable"), operation.ownerTable);
-        entry.insert(QStringLiteral("ownerRecord"),
-            operation.ownerKey ? QJsonValue(double(*operation.ownerKey)) : QJsonValue());
-    }
-    return entry;
-}
 } // namespace
 
 QString summaryTable(const BatchReport& report, const store::RunLog& log, const QLocale& numberFormat)
@@ -56,45 +35,14 @@ QString summaryTable(const BatchReport& report, const store::RunLog& log, const 
     if (!report.keptBackup.isEmpty())
         lines << QStringLiteral("Frühere Sicherung aufbewahrt: %1").arg(visibleText(report.keptBackup));
 
-    const auto& skipped = log.skippedOperations();
-    if (!skipped.isEmpty()) {
+    if (log.skippedTotal() > 0) {
         lines << QString() << QStringLiteral("Übersprungene Vorgänge:");
-        for (int i = 0; i < qMin(int(skipped.size()), skippedShown); ++i)
-            lines << QStringLiteral("  ") + store::RunLog::describe(skipped[i]);
-        if (skipped.size() > skippedShown)
-            lines << QStringLiteral("  … und %1 weitere (alle im Bericht mit --report)").arg(skipped.size() - skippedShown);
+        for (const store::SkippedOperation& operation : log.firstSkipped())
+            lines << QStringLiteral("  ") + store::RunLog::describe(operation);
+        if (log.skippedTotal() > log.firstSkipped().size())
+            lines << QStringLiteral("  … und %1 weitere (alle im Bericht mit --report)").arg(log.skippedTotal() - log.firstSkipped().size());
     }
     return lines.join(QLatin1Char('\n'));
-}
-
-QJsonObject reportJson(const BatchReport& report, const store::RunLog& log)
-{
-    QJsonArray tasks;
-    for (const TaskRecord& task : report.tasks)
-        tasks.append(QJsonObject{{QStringLiteral("name"), task.name},
-                                 {QStringLiteral("result"), task.result},
-                                 {QStringLiteral("counts"), task.counts},
-                                 {QStringLiteral("skipped"), task.skipped},
-                                 {QStringLiteral("seconds"), task.seconds}});
-    QJsonArray skipped;
-    for (const store::SkippedOperation& operation : log.skippedOperations())
-        skipped.append(skippedJson(operation));
-    return QJsonObject{{QStringLiteral("source"), report.paths.Datenpfad_alt},
-                       {QStringLiteral("target"), report.paths.Datenpfad_neu},
-                       {QStringLiteral("backup"), report.backup.isEmpty() ? QJsonValue() : QJsonValue(report.backup)},
-                       {QStringLiteral("keptBackup"), report.keptBackup.isEmpty() ? QJsonValue() : QJsonValue(report.keptBackup)},
-                       {QStringLiteral("tasks"), tasks},
-                       {QStringLiteral("skipped"), skipped},
-                       {QStringLiteral("totalSeconds"), report.totalSeconds},
-                       {QStringLiteral("exitStatus"), report.exitStatus},
-                       {QStringLiteral("message"), report.message},
-                       {QStringLiteral("cause"), report.cause.isEmpty() ? QJsonValue() : QJsonValue(report.cause)}};
-}
-
-bool writeReportFile(const QString& path, const BatchReport& report, const store::RunLog& log)
-{
-    // It lists guests' names and values from the data files: for its owner's eyes only.
-    return store::writeOwnerOnlyFile(path, QJsonDocument(reportJson(report, log)).toJson(QJsonDocument::Indented));
 }
 
 } // namespace tavik::app

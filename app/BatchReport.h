@@ -19,7 +19,7 @@ struct TaskRecord {
     double seconds = 0;
 };
 
-// Everything a batch run reports: on the terminal as a table, in the report file as JSON.
+// Everything a batch run reports: on the terminal as a table, in the report file (ReportFile) as JSON.
 struct BatchReport {
     DataPaths paths;
     QString backup;               // the start-up backup made, empty when none
@@ -32,8 +32,5 @@ struct BatchReport {
 };
 
 QString summaryTable(const BatchReport& report, const store::RunLog& log, const QLocale& numberFormat);
-QJsonObject reportJson(const BatchReport& report, const store::RunLog& log);
-// Writes the report beside its destination and renames it there; false when that fails.
-bool writeReportFile(const QString& path, const BatchReport& report, const store::RunLog& log);
 
 } // namespace tavik::app

@@ -60,6 +60,8 @@ int BatchRun::run()
             console_.error(why);
             return BadInput;
         }
+        reportFile_.emplace(*options_.report);
+        log_.addSink(*reportFile_);
     }
     if (const std::optional<QString> refusal = takeVatAnswer())
         return stop(BadInput, *refusal);
@@ -116,7 +118,7 @@ void BatchRun::beginTask(const QString& name)
 {
     console_.taskStarted(name);
     report_.tasks.append(TaskRecord{name, QStringLiteral("abgebrochen"), {}, 0, 0});
-    skippedBeforeTask_ = log_.skippedOperations().size();
+    skippedBeforeTask_ = log_.skippedTotal();
     taskClock_.start();
 }
 
@@ -124,7 +126,7 @@ void BatchRun::endTask(const QString& result)
 {
     TaskRecord& task = currentTask();
     task.result = result;
-    task.skipped = log_.skippedOperations().size() - skippedBeforeTask_;
+    task.skipped = int(log_.skippedTotal() - skippedBeforeTask_);
     task.seconds = taskClock_.elapsed() / 1000.0;
     console_.taskFinished(task.seconds);
 }
@@ -202,7 +204,7 @@ int BatchRun::report(int status)
 {
     report_.exitStatus = status;
     report_.totalSeconds = runClock_.elapsed() / 1000.0;
-    if (options_.report && !writeReportFile(*options_.report, report_, log_))
+    if (reportFile_ && !reportFile_->finish(report_))
         console_.error(reportNotWritten.arg(*options_.report));
     return status;
 }

@@ -3,6 +3,7 @@
 #include "app/BatchConsole.h"
 #include "app/BatchReport.h"
 #include "app/CommandLine.h"
+#include "app/ReportFile.h"
 #include "app/StartUp.h"
 #include "app/TargetGuard.h"
 #include "store/DataControls.h"
@@ -10,6 +11,8 @@
 #include "store/RunLog.h"
 
 #include <QElapsedTimer>
+
+#include <optional>
 
 namespace tavik::app {
 
@@ -45,12 +48,14 @@ private:
     store::Engine engine_;
     store::DataControls controls_;
     store::RunLog log_;
+    // Declared after the log, which hands it every skipped operation.
+    std::optional<ReportFile> reportFile_;
     TargetGuard guard_;
     BatchReport report_;
     QString vatAnswer_;
     QElapsedTimer runClock_;
     QElapsedTimer taskClock_;
-    int skippedBeforeTask_ = 0;
+    qsizetype skippedBeforeTask_ = 0;
 };
 
 } // namespace tavik::app

@@ -72,6 +72,8 @@ void MainWindow::Form_Load()
         refuseToStart(error.message());
         return;
     }
+    logFile_.emplace(logPathFor(paths_.Datenpfad_neu));
+    log_.addSink(*logFile_);
     guard_ = TargetGuard::take(paths_.Datenpfad_neu, QDateTime::currentDateTime());
     noteBackups(guard_.backup(), log_);
     form_->Label6->setText(paths_.Datenpfad_neu);
@@ -222,7 +224,7 @@ void MainWindow::Command2_Click()
     const import::ImportResult result = import::runImport(controls_, paths_.Datenpfad_neu, paths_.Datenpfad_alt,
                                                           form_->progressTrackWidth(), progress, log_, setup_.numberFormat);
     // The window shows nothing of what was skipped; the log beside the copy keeps it.
-    logWritten_ = log_.writeTo(logPathFor(paths_.Datenpfad_neu));
+    logWritten_ = logFile_ && logFile_->finish(log_.notes());
     if (result.walkBegan && result.stored) {
         showImportFinished();
         return;
@@ -267,7 +269,7 @@ void MainWindow::Command7_Click()
 
 QString MainWindow::closingText() const
 {
-    const qsizetype skipped = log_.skippedOperations().size();
+    const qsizetype skipped = log_.skippedTotal();
     if (skipped == 0)
         return closingMessage;
     const QString log = logPathFor(paths_.Datenpfad_neu);

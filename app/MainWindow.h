@@ -8,11 +8,13 @@
 #include "store/DataControls.h"
 #include "store/Engine.h"
 #include "store/RunLog.h"
+#include "store/RunLogFile.h"
 
 #include <QMainWindow>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace tavik::app {
 
@@ -83,6 +85,8 @@ private:
     store::Engine engine_;
     store::DataControls controls_;
     store::RunLog log_;
+    // Declared after the log, which hands it every skipped operation.
+    std::optional<store::RunLogFile> logFile_;
     DataPaths paths_;
     TargetGuard guard_;
     qint16 Fortschritt_ = 0;

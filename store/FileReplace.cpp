@@ -4,8 +4,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <optional>
-
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
@@ -61,22 +59,45 @@ bool replaceFile(const QString& from, const QString& to)
 #endif
 }
 
-#ifdef Q_OS_WIN
 bool writeOwnerOnlyFile(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    OwnerOnlyFile file(path);
+    file.write(bytes);
+    return file.commit();
+}
+
+#ifdef Q_OS_WIN
+OwnerOnlyFile::OwnerOnlyFile(const QString& path)
+    : path_(path)
+    , file_(path)
+{
+    failed_ = !file_.open(QIODevice::WriteOnly);
+    if (!failed_)
+        file_.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+OwnerOnlyFile::~OwnerOnlyFile() = default;
+
+void OwnerOnlyFile::write(QByteArrayView bytes)
+{
+    failed_ = failed_ || file_.write(bytes.data(), bytes.size()) != bytes.size();
+}
+
+bool OwnerOnlyFile::commit()
+{
+    if (failed_ || !file_.flush()) {
+        file_.cancelWriting();
         return false;
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    return file.write(bytes) == bytes.size() && file.flush() && file.commit();
+    }
+    return file_.commit();
 }
 #else
 namespace {
-bool writeAll(int descriptor, const QByteArray& bytes)
+bool writeAll(int descriptor, QByteArrayView bytes)
 {
     qsizetype written = 0;
     while (written < bytes.size()) {
-        const ssize_t step = ::write(descriptor, bytes.constData() + written, size_t(bytes.size() - written));
+        const ssize_t step = ::write(descriptor, bytes.data() + written, size_t(bytes.size() - written));
         if (step < 0 && errno == EINTR)
             continue;
         if (step <= 0)
@@ -84,11 +105,6 @@ bool writeAll(int descriptor, const QByteArray& bytes)
         written += step;
     }
     return true;
-}
-
-bool writeAndSync(int descriptor, const QByteArray& bytes)
-{
-    return ::fchmod(descriptor, S_IRUSR | S_IWUSR) == 0 && writeAll(descriptor, bytes) && ::fsync(descriptor) == 0;
 }
 
 bool moveIntoPlace(const QByteArray& temporary, const QString& path)
@@ -102,48 +118,72 @@ bool moveIntoPlace(const QByteArray& temporary, const QString& path)
 }
 
 #ifdef O_TMPFILE
-// The file has no name until it is complete, so a run killed while writing leaves nothing; a new
-// file gets its name in one step, and only one that replaces another is named beside it first.
-std::optional<bool> writeUnnamed(const QString& path, const QByteArray& bytes)
+// A new file gets its name in one step; only one that replaces another is named beside it first.
+bool linkIntoPlace(int descriptor, const QString& path)
 {
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int descriptor = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-    if (descriptor < 0)
-        return std::nullopt;
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(descriptor);
-    bool done = writeAndSync(descriptor, bytes);
-    if (done) {
-        const QByteArray destination = QFile::encodeName(path);
-        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, destination.constData(), AT_SYMLINK_FOLLOW) == 0) {
-            syncFolder(QFile::decodeName(folder));
-        } else {
-            QByteArray temporary = destination + ".tavik-write-" + QByteArray::number(qint64(::getpid()));
-            done = errno == EEXIST
-                && ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, temporary.constData(), AT_SYMLINK_FOLLOW) == 0
-                && moveIntoPlace(temporary, path);
-        }
+    const QByteArray destination = QFile::encodeName(path);
+    if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, destination.constData(), AT_SYMLINK_FOLLOW) == 0) {
+        syncFolder(QFileInfo(path).absolutePath());
+        return true;
     }
-    ::close(descriptor);
-    return done;
+    const QByteArray temporary = destination + ".tavik-write-" + QByteArray::number(qint64(::getpid()));
+    return errno == EEXIST
+        && ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, temporary.constData(), AT_SYMLINK_FOLLOW) == 0
+        && moveIntoPlace(temporary, path);
 }
 #endif
 } // namespace
 
-bool writeOwnerOnlyFile(const QString& path, const QByteArray& bytes)
+OwnerOnlyFile::OwnerOnlyFile(const QString& path)
+    : path_(path)
 {
 #ifdef O_TMPFILE
-    if (const std::optional<bool> written = writeUnnamed(path, bytes))
-        return *written;
+    // Without a name until it is complete, a run killed while writing leaves nothing behind.
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    descriptor_ = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
 #endif
-    QByteArray temporary = QFile::encodeName(path) + ".tavik-write-XXXXXX";
-    const int descriptor = ::mkstemp(temporary.data());
-    if (descriptor < 0)
+    if (descriptor_ < 0) {
+        temporary_ = QFile::encodeName(path) + ".tavik-write-XXXXXX";
+        descriptor_ = ::mkstemp(temporary_.data());
+        if (descriptor_ < 0)
+            temporary_.clear();
+    }
+    failed_ = descriptor_ < 0 || ::fchmod(descriptor_, S_IRUSR | S_IWUSR) != 0;
+}
+
+OwnerOnlyFile::~OwnerOnlyFile()
+{
+    if (descriptor_ >= 0)
+        ::close(descriptor_);
+    if (!temporary_.isEmpty())
+        ::unlink(temporary_.constData());
+}
+
+void OwnerOnlyFile::write(QByteArrayView bytes)
+{
+    failed_ = failed_ || !writeAll(descriptor_, bytes);
+}
+
+bool OwnerOnlyFile::commit()
+{
+    if (failed_ || ::fsync(descriptor_) != 0)
         return false;
-    const bool written = writeAndSync(descriptor, bytes);
-    if (::close(descriptor) == 0 && written)
-        return moveIntoPlace(temporary, path);
-    ::unlink(temporary.constData());
-    return false;
+    bool placed = false;
+    if (temporary_.isEmpty()) {
+#ifdef O_TMPFILE
+        placed = linkIntoPlace(descriptor_, path_);
+#endif
+    } else {
+        const bool closed = ::close(descriptor_) == 0;
+        descriptor_ = -1;
+        placed = closed && moveIntoPlace(temporary_, path_);
+        // Renamed or removed by now; an unclosed one is left to the destructor.
+        if (closed)
+            temporary_.clear();
+    }
+    failed_ = !placed;
+    return placed;
 }
 #endif
 

@@ -1,7 +1,12 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QFileDevice>
 #include <QString>
+
+#ifdef Q_OS_WIN
+#include <QSaveFile>
+#endif
 
 namespace tavik::store {
 
@@ -21,5 +26,30 @@ bool replaceFile(const QString& from, const QString& to);
 // and renames it over `path`. False when any byte could not be written: the old file then stays as
 // it was and nothing is left beside it. (QSaveFile reports success over a short write on a full disk.)
 bool writeOwnerOnlyFile(const QString& path, const QByteArray& bytes);
+
+// The same written piece by piece, for files too large to hold in memory: readable by its owner
+// only and without a name until commit(), which forces it to the disk and puts it in place of
+// `path`. A failed write is kept, makes commit() fail and leaves the old file as it was; a file not
+// committed is discarded.
+class OwnerOnlyFile {
+public:
+    explicit OwnerOnlyFile(const QString& path);
+    ~OwnerOnlyFile();
+    OwnerOnlyFile(const OwnerOnlyFile&) = delete;
+    OwnerOnlyFile& operator=(const OwnerOnlyFile&) = delete;
+
+    void write(QByteArrayView bytes);
+    bool commit();
+
+private:
+    QString path_;
+    bool failed_ = false;
+#ifdef Q_OS_WIN
+    QSaveFile file_;
+#else
+    int descriptor_ = -1;
+    QByteArray temporary_; // its name beside path_; empty while it has none
+#endif
+};
 
 } // namespace tavik::store

@@ -1,16 +1,25 @@
 #include "store/RunLog.h"
 
-#include "store/FileReplace.h"
 #include "store/VisibleText.h"
 
 #include <QStringList>
 
 namespace tavik::store {
 
+void RunLog::skipped(SkippedOperation operation)
+{
+    ++total_;
+    ++countByTask_[operation.task];
+    for (SkippedSink* sink : std::as_const(sinks_))
+        sink->add(operation);
+    if (first_.size() < keptEntries)
+        first_.append(std::move(operation));
+}
+
 void RunLog::skipped(const QString& task, const EngineError& error, const QString& value)
 {
     const ErrorContext& context = error.context();
-    skipped_.append(SkippedOperation{task, germanOperation(context.operation), context.table, context.recordKey, context.field, value,
+    skipped(SkippedOperation{task, germanOperation(context.operation), context.table, context.recordKey, context.field, value,
                                      germanMessage(error) + QStringLiteral(" (") + error.sqliteMessage() + QLatin1Char(')')});
 }
 
@@ -22,26 +31,6 @@ QString shortened(const QString& value)
     return value.size() <= shown ? value : value.left(shown) + QStringLiteral("… (%1 Zeichen)").arg(value.size());
 }
 } // namespace
-
-int RunLog::skippedCount(const QString& task) const
-{
-    int count = 0;
-    for (const SkippedOperation& operation : skipped_)
-        count += operation.task == task ? 1 : 0;
-    return count;
-}
-
-bool RunLog::writeTo(const QString& path) const
-{
-    QStringList lines;
-    for (const QString& note : notes_)
-        lines << visibleText(note);
-    lines << QStringLiteral("Übersprungene Vorgänge: %1").arg(skipped_.size());
-    for (const SkippedOperation& operation : skipped_)
-        lines << describe(operation);
-    // It lists guests' names and values from the data files: for its owner's eyes only.
-    return writeOwnerOnlyFile(path, (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
-}
 
 QString RunLog::describe(const SkippedOperation& operation)
 {

@@ -2,6 +2,7 @@
 
 #include "store/EngineError.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -25,25 +26,42 @@ struct SkippedOperation {
     std::optional<qint64> ownerKey = std::nullopt;
 };
 
+// Where each skipped operation goes as it happens, such as a file being written.
+class SkippedSink {
+public:
+    virtual ~SkippedSink() = default;
+    virtual void add(const SkippedOperation& operation) = 0;
+};
+
 // What the tasks of one run skipped. Tasks report into it; the window and the batch mode decide
-// what to show. Values are kept as given: callers never pass a password.
+// what to show. A run can skip hundreds of thousands of operations, so only counts and the first
+// few entries are kept; the whole list goes to the sinks. Values are kept as given: callers never
+// pass a password.
 class RunLog {
 public:
-    void skipped(SkippedOperation operation) { skipped_.append(std::move(operation)); }
-    void skipped(const QString& task, const EngineError& error, const QString& value = {});
+    // As many as the terminal lists.
+    static constexpr int keptEntries = 20;
 
-    const QVector<SkippedOperation>& skippedOperations() const { return skipped_; }
+    void skipped(SkippedOperation operation);
+    void skipped(const QString& task, const EngineError& error, const QString& value = {});
+    // Every operation reported from now on also goes to the sink, which must outlive its use here.
+    void addSink(SkippedSink& sink) { sinks_.append(&sink); }
+    void removeSink(SkippedSink& sink) { sinks_.removeAll(&sink); }
+
+    const QVector<SkippedOperation>& firstSkipped() const { return first_; }
+    qsizetype skippedTotal() const { return total_; }
+    qsizetype skippedCount(const QString& task) const { return countByTask_.value(task); }
     // Things done that a user should be able to find later, such as a backup made.
     void note(const QString& text) { notes_.append(text); }
     const QStringList& notes() const { return notes_; }
-    int skippedCount(const QString& task) const;
-    // The notes, then one line per skipped operation; written beside its destination and renamed.
-    bool writeTo(const QString& path) const;
     // One line per operation, for the log file and the terminal; control characters written out.
     static QString describe(const SkippedOperation& operation);
 
 private:
-    QVector<SkippedOperation> skipped_;
+    QVector<SkippedOperation> first_;
+    QHash<QString, qsizetype> countByTask_;
+    qsizetype total_ = 0;
+    QVector<SkippedSink*> sinks_;
     QStringList notes_;
 };
 

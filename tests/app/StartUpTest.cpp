@@ -4,7 +4,9 @@
 #include "store/Connection.h"
 #include "store/DataControls.h"
 #include "store/Engine.h"
+#include "store/FileReplace.h"
 #include "store/RunLog.h"
+#include "store/RunLogFile.h"
 #include "store/Transaction.h"
 #include "tests/support/SettingsText.h"
 #include "tools/SampleHotel.h"
@@ -321,21 +323,35 @@ void StartUpTest::aProtectedCopyCannotBeBound()
 void StartUpTest::theLogKeepsOneLinePerEntry()
 {
     QTemporaryDir folder;
+    const QString path = app::logPathFor(folder.filePath(QStringLiteral("tavik_50.mdb")));
     store::RunLog log;
+    store::RunLogFile file(path);
+    log.addSink(file);
     app::StartupBackup backup;
     backup.backup = folder.filePath(QStringLiteral("Krone\nBad\x1b[2J/tavik_50.ba0"));
     app::noteBackups(backup, log);
-    log.skipped(store::SkippedOperation{QStringLiteral("4. Daten importieren"), QStringLiteral("Steuersatz lesen"),
-                                        QStringLiteral("Reservierungen"), 7, QStringLiteral("Re18"),
-                                        QStringLiteral("M\u00fcl\nler\x1b[31m"), QStringLiteral("keine Zahl")});
-    const QString path = app::logPathFor(folder.filePath(QStringLiteral("tavik_50.mdb")));
-    QVERIFY(log.writeTo(path));
-    QCOMPARE(QString::fromUtf8(bytesOf(path)).split(QLatin1Char('\n')),
-             (QStringList{QStringLiteral("Sicherung der Tavik 5.0 Datendatei: ") + folder.filePath(QStringLiteral("Krone\\nBad\\x1b[2J/tavik_50.ba0")),
-                          QStringLiteral("\u00dcbersprungene Vorg\u00e4nge: 1"),
-                          QStringLiteral("4. Daten importieren \u2013 Steuersatz lesen \u2013 Tabelle Reservierungen \u2013 Datensatz 7 \u2013 "
-                                         "Feld Re18 \u2013 Wert \"M\u00fcl\\nler\\x1b[31m\" \u2013 keine Zahl"),
-                          QString()}));
+    const store::SkippedOperation odd{QStringLiteral("4. Daten importieren"), QStringLiteral("Steuersatz lesen"),
+                                      QStringLiteral("Reservierungen"), 7, QStringLiteral("Re18"),
+                                      QStringLiteral("M\u00fcl\nler\x1b[31m"), QStringLiteral("keine Zahl")};
+    const QString oddLine = QStringLiteral("4. Daten importieren \u2013 Steuersatz lesen \u2013 Tabelle Reservierungen \u2013 "
+                                           "Datensatz 7 \u2013 Feld Re18 \u2013 Wert \"M\u00fcl\\nler\\x1b[31m\" \u2013 keine Zahl");
+    // More than the log keeps in memory: the file still lists every one, in order.
+    QStringList expected{QStringLiteral("Sicherung der Tavik 5.0 Datendatei: ") + folder.filePath(QStringLiteral("Krone\\nBad\\x1b[2J/tavik_50.ba0")),
+                         QStringLiteral("\u00dcbersprungene Vorg\u00e4nge: %1").arg(store::RunLog::keptEntries + 6)};
+    for (int key = 1; key <= store::RunLog::keptEntries + 5; ++key) {
+        log.skipped(store::SkippedOperation{QStringLiteral("3. Datenfelder zuf\u00fcgen"), {}, QStringLiteral("Tabelle1"), key,
+                                            QStringLiteral("Feld%1").arg(key), {}, QStringLiteral("gesperrt")});
+        expected << QStringLiteral("3. Datenfelder zuf\u00fcgen \u2013 Tabelle Tabelle1 \u2013 Datensatz %1 \u2013 Feld Feld%1 \u2013 gesperrt").arg(key);
+    }
+    log.skipped(odd);
+    expected << oddLine << QString();
+    QVERIFY(file.finish(log.notes()));
+    log.skipped(odd);
+    QCOMPARE(QString::fromUtf8(bytesOf(path)).split(QLatin1Char('\n')), expected);
+    QCOMPARE(store::fileModeOf(path), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(path).fileName()});
+    QCOMPARE(log.firstSkipped().size(), store::RunLog::keptEntries);
+    QCOMPARE(int(log.skippedCount(QStringLiteral("3. Datenfelder zuf\u00fcgen"))), store::RunLog::keptEntries + 5);
 }
 
 QTEST_GUILESS_MAIN(StartUpTest)

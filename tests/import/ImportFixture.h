@@ -188,7 +188,7 @@ inline RunOutcome runOn(const HotelFiles& files, const QLocale& numberFormat, do
 inline QStringList skippedKeysAndFields(const tavik::store::RunLog& log)
 {
     QStringList entries;
-    for (const tavik::store::SkippedOperation& operation : log.skippedOperations())
+    for (const tavik::store::SkippedOperation& operation : log.firstSkipped())
         entries << (operation.recordKey ? QString::number(*operation.recordKey) : QStringLiteral("-"))
                 + QLatin1Char(':') + operation.field;
     return entries;

@@ -49,7 +49,7 @@ void DamagedFileTest::skippedOperationsShowInTheLog()
     QCOMPARE(added.addedToTabelle2, 4);
     QVERIFY(controls.Data3.eof());
     QStringList entries;
-    for (const SkippedOperation& skipped : log.skippedOperations()) {
+    for (const SkippedOperation& skipped : log.firstSkipped()) {
         entries << QStringLiteral("%1|%2|%3|%4|%5|%6")
                        .arg(skipped.task, skipped.operation, skipped.table,
                            skipped.recordKey ? QString::number(*skipped.recordKey) : "-", skipped.field,

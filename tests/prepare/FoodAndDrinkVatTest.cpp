@@ -149,7 +149,7 @@ void FoodAndDrinkVatTest::articlesWithoutRateGetTheAnswerAsTyped()
         expected[key] = stored ? answer : before[key];
     QCOMPARE(fixture::ratesOf(file), expected);
     QList<qint64> loggedKeys;
-    for (const SkippedOperation& skipped : log.skippedOperations()) {
+    for (const SkippedOperation& skipped : log.firstSkipped()) {
         loggedKeys << skipped.recordKey.value_or(-1);
         QCOMPARE(skipped.field, QStringLiteral("Art7"));
         QCOMPARE(skipped.value, answer);
@@ -177,7 +177,7 @@ void FoodAndDrinkVatTest::nothingIsWrittenWhenNoArticleLacksARate()
     prepare::bindArticles(controls, file);
     QCOMPARE(prepare::applyFoodAndDrinkVat(controls, QStringLiteral("19"), log), 0);
     QVERIFY(controls.Data3.eof());
-    QVERIFY(log.skippedOperations().isEmpty());
+    QCOMPARE(int(log.skippedTotal()), 0);
     QCOMPARE(fixture::bytesOf(file), before);
 }
 

@@ -121,7 +121,7 @@ void SchemaExtensionTest::addsEachMissingFieldOnce()
     QCOMPARE(added.addedToEinstellungen, toEinstellungen);
     QCOMPARE(added.addedToTabelle1, toTabelle1);
     QCOMPARE(added.addedToTabelle2, toTabelle2);
-    QCOMPARE(log.skippedOperations().size(), skipped);
+    QCOMPARE(int(log.skippedTotal()), skipped);
     if (fileCase == AlreadyExtended || fileCase == HeldExclusively)
         QCOMPARE(fixture::bytesOf(file), before);
     for (const Series& series : allSeries) {
@@ -230,7 +230,7 @@ void SchemaExtensionTest::sharesTheFileWithTheOpenRecordSources()
     }
     RunLog log;
     QCOMPARE(extendSchema(engine, file, log).total(), 35);
-    QVERIFY(log.skippedOperations().isEmpty());
+    QCOMPARE(int(log.skippedTotal()), 0);
 
     // The record sources go on writing after the change, and the new memo takes the imported mark.
     controls.Label20.setText(QStringLiteral("100,00"));

@@ -9,9 +9,14 @@
 #include <QDirIterator>
 
 #include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
 #include <grp.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <vector>
 
 namespace tavik::reliability {
 
@@ -117,6 +122,40 @@ ProgramResult runProgram(
         });
     }
     return runToTheEnd(program, environment, arguments);
+}
+
+std::optional<long> peakMemoryOfRun(const QProcessEnvironment& environment, const QStringList& arguments)
+{
+    // QProcess reaps its child itself; wait4 on a child of our own gives that child's usage alone.
+    QList<QByteArray> texts { QFile::encodeName(programPath()) };
+    for (const QString& argument : arguments)
+        texts << argument.toLocal8Bit();
+    QList<QByteArray> variables;
+    for (const QString& variable : environment.toStringList())
+        variables << variable.toLocal8Bit();
+    std::vector<char*> argv;
+    for (QByteArray& text : texts)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (QByteArray& variable : variables)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t child = 0;
+    const int spawned = ::posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return std::nullopt;
+    int status = 0;
+    rusage usage {};
+    if (::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    return usage.ru_maxrss;
 }
 
 ProgramResult runProgramAs(uint user, const QProcessEnvironment& environment, const QStringList& arguments)

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <optional>
+
 namespace tavik::reliability {
 
 // What one run of the program left behind on its streams, and how it ended.
@@ -70,6 +72,10 @@ QStringList batchArguments(const QStringList& further = {});
 // that many bytes, the way a full disk stops a write.
 ProgramResult runProgram(
     const QProcessEnvironment& environment, const QStringList& arguments, qint64 fileSizeLimit = 0);
+
+// Runs the program to its end and gives its peak resident memory in KiB, as the kernel counted it
+// for that process alone; nothing when it could not be started or did not end with status 0.
+std::optional<long> peakMemoryOfRun(const QProcessEnvironment& environment, const QStringList& arguments);
 
 // The same as another user: the program's process drops to that user and group before it starts,
 // as an office colleague without the rights of the file's owner would run it.

@@ -1,0 +1,170 @@
+#include "app/ReportFile.h"
+
+#include "store/FileReplace.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+
+namespace tavik::app {
+
+namespace {
+// Written the way QJsonDocument writes, so the report reads as it did when it was built in memory.
+void appendString(QByteArray& out, QStringView text)
+{
+    constexpr char hex[] = "0123456789abcdef";
+    out += '"';
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
+        switch (u) {
+        case u'"': out += "\\\""; continue;
+        case u'\\': out += "\\\\"; continue;
+        case u'\b': out += "\\b"; continue;
+        case u'\f': out += "\\f"; continue;
+        case u'\n': out += "\\n"; continue;
+        case u'\r': out += "\\r"; continue;
+        case u'\t': out += "\\t"; continue;
+        default: break;
+        }
+        const bool pair = QChar::isHighSurrogate(u) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode());
+        if (pair) {
+            const char32_t code = QChar::surrogateToUcs4(u, text[++i].unicode());
+            out += char(0xf0 | (code >> 18));
+            out += char(0x80 | ((code >> 12) & 0x3f));
+            out += char(0x80 | ((code >> 6) & 0x3f));
+            out += char(0x80 | (code & 0x3f));
+        } else if (u < 0x20 || QChar::isSurrogate(u)) {
+            // A surrogate without its partner has no UTF-8 form.
+            out += "\\u";
+            for (int shift = 12; shift >= 0; shift -= 4)
+                out += hex[(u >> shift) & 0xf];
+        } else if (u < 0x80) {
+            out += char(u);
+        } else if (u < 0x800) {
+            out += char(0xc0 | (u >> 6));
+            out += char(0x80 | (u & 0x3f));
+        } else {
+            out += char(0xe0 | (u >> 12));
+            out += char(0x80 | ((u >> 6) & 0x3f));
+            out += char(0x80 | (u & 0x3f));
+        }
+    }
+    out += '"';
+}
+
+void appendKey(QByteArray& out, const char* indent, const char* key)
+{
+    out += indent;
+    out += '"';
+    out += key;
+    out += "\": ";
+}
+
+// Keys went through a JSON double, which QJsonDocument writes without a fraction or exponent.
+void appendNumberOrNull(QByteArray& out, const std::optional<qint64>& number)
+{
+    if (!number) {
+        out += "null";
+        return;
+    }
+    const double asJson = double(*number);
+    if (asJson < 0)
+        out += '-';
+    out += QByteArray::number(quint64(std::abs(asJson)));
+}
+
+// One entry of the "skipped" array, its keys in QJsonObject's sorted order.
+QByteArray entryJson(const store::SkippedOperation& operation)
+{
+    constexpr const char* in = "            ";
+    QByteArray out("        {\n");
+    appendKey(out, in, "field");
+    appendString(out, operation.field);
+    out += ",\n";
+    appendKey(out, in, "operation");
+    appendString(out, operation.operation);
+    out += ",\n";
+    if (!operation.ownerTable.isEmpty()) {
+        appendKey(out, in, "ownerRecord");
+        appendNumberOrNull(out, operation.ownerKey);
+        out += ",\n";
+        appendKey(out, in, "ownerTable");
+        appendString(out, operation.ownerTable);
+        out += ",\n";
+    }
+    appendKey(out, in, "reason");
+    appendString(out, operation.reason);
+    out += ",\n";
+    appendKey(out, in, "record");
+    appendNumberOrNull(out, operation.recordKey);
+    out += ",\n";
+    appendKey(out, in, "table");
+    appendString(out, operation.table);
+    out += ",\n";
+    appendKey(out, in, "task");
+    appendString(out, operation.task);
+    out += ",\n";
+    appendKey(out, in, "value");
+    if (operation.value.isNull())
+        out += "null";
+    else
+        appendString(out, operation.value);
+    out += "\n        }";
+    return out;
+}
+
+QJsonObject fieldsBesideSkipped(const BatchReport& report)
+{
+    QJsonArray tasks;
+    for (const TaskRecord& task : report.tasks)
+        tasks.append(QJsonObject{{QStringLiteral("name"), task.name},
+                                 {QStringLiteral("result"), task.result},
+                                 {QStringLiteral("counts"), task.counts},
+                                 {QStringLiteral("skipped"), task.skipped},
+                                 {QStringLiteral("seconds"), task.seconds}});
+    return QJsonObject{{QStringLiteral("source"), report.paths.Datenpfad_alt},
+                       {QStringLiteral("target"), report.paths.Datenpfad_neu},
+                       {QStringLiteral("backup"), report.backup.isEmpty() ? QJsonValue() : QJsonValue(report.backup)},
+                       {QStringLiteral("keptBackup"), report.keptBackup.isEmpty() ? QJsonValue() : QJsonValue(report.keptBackup)},
+                       {QStringLiteral("tasks"), tasks},
+                       {QStringLiteral("totalSeconds"), report.totalSeconds},
+                       {QStringLiteral("exitStatus"), report.exitStatus},
+                       {QStringLiteral("message"), report.message},
+                       {QStringLiteral("cause"), report.cause.isEmpty() ? QJsonValue() : QJsonValue(report.cause)}};
+}
+} // namespace
+
+ReportFile::ReportFile(const QString& path)
+    : path_(path)
+    , entries_(QFileInfo(path).absolutePath())
+{
+}
+
+void ReportFile::add(const store::SkippedOperation& operation)
+{
+    if (finished_)
+        return;
+    entries_.append(count_ == 0 ? entryJson(operation) : ",\n" + entryJson(operation));
+    ++count_;
+}
+
+bool ReportFile::finish(const BatchReport& report)
+{
+    finished_ = true;
+    const QByteArray fields = QJsonDocument(fieldsBesideSkipped(report)).toJson(QJsonDocument::Indented);
+    // Keys stand sorted and values never hold a raw line break, so this line exists exactly once.
+    const qsizetype split = fields.indexOf("\n    \"source\": ") + 1;
+    store::OwnerOnlyFile file(path_);
+    file.write(QByteArrayView(fields).first(split));
+    file.write("    \"skipped\": [\n");
+    if (!entries_.copyInto(file))
+        return false;
+    file.write(count_ == 0 ? "    ],\n" : "\n    ],\n");
+    file.write(QByteArrayView(fields).sliced(split));
+    return file.commit();
+}
+
+} // namespace tavik::app
