@@ -402,31 +402,30 @@ bool writeCents(double value, NumberWriter& out)
     return true;
 }
 
+// The text of a number; the whole-cents shortcut only where it is taken, so tests can compare.
+QString writtenNumber(double value, const QLocale& numberFormat, bool centsShortcut)
+{
+    if (!std::isfinite(value))
+        return {};
+    if (value == 0.0)
+        return QStringLiteral("0");
+    const QString separator = numberFormat.decimalPoint();
+    NumberWriter out(separator);
+    if (!centsShortcut || !writeCents(value, out))
+        writeRounded(value, out);
+    return out.text();
+}
+
 } // namespace
 
 QString numberToTextFully(double value, const QLocale& numberFormat)
 {
-    if (!std::isfinite(value))
-        return {};
-    if (value == 0.0)
-        return QStringLiteral("0");
-    const QString separator = numberFormat.decimalPoint();
-    NumberWriter out(separator);
-    writeRounded(value, out);
-    return out.text();
+    return writtenNumber(value, numberFormat, false);
 }
 
 QString numberToText(double value, const QLocale& numberFormat)
 {
-    if (!std::isfinite(value))
-        return {};
-    if (value == 0.0)
-        return QStringLiteral("0");
-    const QString separator = numberFormat.decimalPoint();
-    NumberWriter out(separator);
-    if (!writeCents(value, out))
-        writeRounded(value, out);
-    return out.text();
+    return writtenNumber(value, numberFormat, true);
 }
 
 QString wholeNumberToText(qint64 value)
