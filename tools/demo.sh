@@ -17,8 +17,12 @@ mkdir -p "$config/VB and VBA Program Settings"
 printf '[Startup]\nDatenpfad="%s"\n' "$sample/tavik_20.mdb" > "$config/VB and VBA Program Settings/Tavik 2.0.conf"
 printf '[Startup]\nDatenpfad="%s"\n' "$sample/tavik_50.mdb" > "$config/VB and VBA Program Settings/Tavik 5.0.conf"
 
+# The sample hotel's amounts and rates are typed as a German office types them ("19,0"), and the
+# program reads numbers in the user's format: the demo runs in the hotel's (Qt knows it without the
+# system's locale files, and env keeps the shell from asking for them).
+hotel=(env LC_ALL=de_DE.UTF-8 XDG_CONFIG_HOME="$config")
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
-  XDG_CONFIG_HOME="$config" exec "$build/app/tavik-migrate"
+  exec "${hotel[@]}" "$build/app/tavik-migrate"
 fi
 echo "Kein Bildschirm gefunden: die Übernahme läuft ohne Fenster (tavik-migrate --batch)."
-XDG_CONFIG_HOME="$config" exec "$build/app/tavik-migrate" --batch --vat 19 --force --report "$sample/bericht.json"
+exec "${hotel[@]}" "$build/app/tavik-migrate" --batch --vat 19 --force --report "$sample/bericht.json"
