@@ -29,9 +29,10 @@ QString resolvedPath(const QString& path)
     return folder.isEmpty() ? info.absoluteFilePath() : folder + QLatin1Char('/') + info.fileName();
 }
 
-bool sameFile(const QString& first, const QString& second)
+// Whether the report, at `path` and resolved to `resolved`, would be written into that file.
+bool sameFile(const QString& path, const QString& resolved, const QString& file)
 {
-    if (resolvedPath(first) == resolvedPath(second))
+    if (resolved == resolvedPath(file))
         return true;
 #ifdef Q_OS_WIN
     return false;
@@ -39,7 +40,7 @@ bool sameFile(const QString& first, const QString& second)
     // A hard link is the same file under another name.
     struct stat a { };
     struct stat b { };
-    return ::stat(QFile::encodeName(first).constData(), &a) == 0 && ::stat(QFile::encodeName(second).constData(), &b) == 0
+    return ::stat(QFile::encodeName(path).constData(), &a) == 0 && ::stat(QFile::encodeName(file).constData(), &b) == 0
         && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 #endif
 }
@@ -62,9 +63,9 @@ QString whatMustNotBeReplaced(const QString& path)
 }
 
 // Dated backups kept beside the target ("tavik_50.2026-12-09_08-30-05.ba0").
-bool isBackupOf(const QString& path, const QString& Datenpfad_neu)
+bool isBackupOf(const QString& resolved, const QString& Datenpfad_neu)
 {
-    const QFileInfo report(resolvedPath(path));
+    const QFileInfo report(resolved);
     const QFileInfo target(resolvedPath(Datenpfad_neu));
     const QString stem = target.fileName().chopped(qMin<qsizetype>(3, target.fileName().size()));
     return report.absolutePath() == target.absolutePath() && report.fileName().startsWith(stem)
@@ -94,13 +95,13 @@ QList<GuardedFile> filesOfTheRun(const DataPaths& paths, const std::optional<QSt
 
 QString whyReportRefused(const QString& reportPath, const DataPaths& paths, const std::optional<QString>& chosenSource)
 {
+    const QString target = resolvedPath(reportPath);
     for (const GuardedFile& file : filesOfTheRun(paths, chosenSource)) {
-        if (sameFile(reportPath, file.path))
+        if (sameFile(reportPath, target, file.path))
             return refused.arg(reportPath, file.what);
     }
-    if (isBackupOf(reportPath, paths.Datenpfad_neu))
+    if (isBackupOf(target, paths.Datenpfad_neu))
         return refused.arg(reportPath, QStringLiteral("eine Sicherung der Tavik 5.0 Datendatei"));
-    const QString target = resolvedPath(reportPath);
     if (QFileInfo(target).isDir())
         return refused.arg(reportPath, QStringLiteral("ein Ordner"));
     if (const QString what = whatMustNotBeReplaced(target); !what.isEmpty())

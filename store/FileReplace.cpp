@@ -92,6 +92,18 @@ bool OwnerOnlyFile::commit()
     return file_.commit();
 }
 #else
+int openUnnamedFile(const QString& folder, int accessMode)
+{
+#ifdef O_TMPFILE
+    return ::open(QFile::encodeName(folder).constData(), O_TMPFILE | accessMode | O_CLOEXEC, 0600);
+#else
+    Q_UNUSED(folder);
+    Q_UNUSED(accessMode);
+    errno = EOPNOTSUPP;
+    return -1;
+#endif
+}
+
 namespace {
 bool writeAll(int descriptor, QByteArrayView bytes)
 {
@@ -138,11 +150,8 @@ bool linkIntoPlace(int descriptor, const QString& path)
 OwnerOnlyFile::OwnerOnlyFile(const QString& path)
     : path_(path)
 {
-#ifdef O_TMPFILE
     // Without a name until it is complete, a run killed while writing leaves nothing behind.
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    descriptor_ = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-#endif
+    descriptor_ = openUnnamedFile(QFileInfo(path).absolutePath(), O_WRONLY);
     if (descriptor_ < 0) {
         temporary_ = QFile::encodeName(path) + ".tavik-write-XXXXXX";
         descriptor_ = ::mkstemp(temporary_.data());

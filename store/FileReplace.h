@@ -22,6 +22,12 @@ bool syncFolder(const QString& folder);
 // there, never neither and never half of one.
 bool replaceFile(const QString& from, const QString& to);
 
+#ifndef Q_OS_WIN
+// A file without a name in the folder (O_TMPFILE), opened with the given access mode and readable
+// by its owner only; -1 where the system makes none, with errno saying why.
+int openUnnamedFile(const QString& folder, int accessMode);
+#endif
+
 // Writes the bytes to a new file beside `path`, readable by its owner only, forces it to the disk
 // and renames it over `path`. False when any byte could not be written: the old file then stays as
 // it was and nothing is left beside it. (QSaveFile reports success over a short write on a full disk.)

@@ -12,6 +12,21 @@
 
 namespace tavik::store {
 
+#ifndef Q_OS_WIN
+int openScratchDescriptor(const QString& folder)
+{
+    const int descriptor = openUnnamedFile(folder, O_RDWR);
+    if (descriptor >= 0)
+        return descriptor;
+    // Removed at once: the name stands for an instant, the open file lives on.
+    QByteArray name = QFile::encodeName(folder) + "/.tavik-scratch-XXXXXX";
+    const int named = ::mkstemp(name.data());
+    if (named >= 0)
+        ::unlink(name.constData());
+    return named;
+}
+#endif
+
 namespace {
 #ifdef Q_OS_WIN
 std::unique_ptr<QFile> openUnnamed(const QString& folder)
@@ -22,25 +37,9 @@ std::unique_ptr<QFile> openUnnamed(const QString& folder)
     return file;
 }
 #else
-int unnamedDescriptor(const QString& folder)
-{
-    const QByteArray encoded = QFile::encodeName(folder);
-#ifdef O_TMPFILE
-    const int descriptor = ::open(encoded.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (descriptor >= 0)
-        return descriptor;
-#endif
-    // Removed at once: the name stands for an instant, the open file lives on.
-    QByteArray name = encoded + "/.tavik-scratch-XXXXXX";
-    const int named = ::mkstemp(name.data());
-    if (named >= 0)
-        ::unlink(name.constData());
-    return named;
-}
-
 std::unique_ptr<QFile> openUnnamed(const QString& folder)
 {
-    const int descriptor = unnamedDescriptor(folder);
+    const int descriptor = openScratchDescriptor(folder);
     if (descriptor < 0)
         return nullptr;
     auto file = std::make_unique<QFile>();

@@ -1,5 +1,6 @@
 #include "store/TargetAccess.h"
 
+#include "store/ScratchFile.h"
 #include "store/SystemErrorText.h"
 
 #include <QDir>
@@ -41,28 +42,6 @@ qsizetype longestNameIn(const QString&)
     return 255;
 }
 #else
-// A file without a name where the system makes one, so that a run killed right now leaves nothing.
-bool canCreateFileIn(const QByteArray& folder)
-{
-    int descriptor = -1;
-#ifdef O_TMPFILE
-    descriptor = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-    if (descriptor >= 0) {
-        ::close(descriptor);
-        return true;
-    }
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
-        return false;
-#endif
-    QByteArray probe = folder + "/.tavik-probe-XXXXXX";
-    descriptor = ::mkstemp(probe.data());
-    if (descriptor < 0)
-        return false;
-    ::close(descriptor);
-    ::unlink(probe.constData());
-    return true;
-}
-
 // access() answers for this user, and says EROFS on a read-only mount even to root; a probe file
 // then catches what it cannot see (full inode table, a share that refuses new files).
 QString whyFolderNotWritable(const QString& folder)
@@ -71,8 +50,10 @@ QString whyFolderNotWritable(const QString& folder)
     int cause = 0;
     if (::access(encoded.constData(), W_OK | X_OK) != 0)
         cause = errno;
-    else if (!canCreateFileIn(encoded))
+    else if (const int probe = openScratchDescriptor(folder); probe < 0)
         cause = errno;
+    else
+        ::close(probe);
     if (cause == 0)
         return {};
     return QStringLiteral("In den Ordner \"%1\" kann nicht geschrieben werden: %2.").arg(folder, germanSystemError(cause));
