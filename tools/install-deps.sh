@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project builds, runs and tests with, when any is missing.
+# Installs the Debian packages the project builds, runs, tests and packages with, when any is missing.
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev libsqlcipher-dev libgl-dev
           qt6-translations-l10n xvfb xauth xdotool fonts-dejavu-core fonts-liberation
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev dpkg-dev lintian man-db)
 
 missing=()
 for package in "${packages[@]}"; do
