@@ -2,11 +2,11 @@
 # Installs what is missing and builds the Debian package tavik-migrate_<version>_<arch>.deb into
 # the project folder: a Release build of the program alone in ./build-package (or
 # $PACKAGE_BUILD_DIR), with Debian's hardening flags, stripped, its library packages found by
-# dpkg-shlibdeps. Prints the package's path.
+# dpkg-shlibdeps. Prints the package's path on stdout, everything else on stderr.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PACKAGE_BUILD_DIR:-$root/build-package}
-"$root/tools/install-deps.sh"
+"$root/tools/install-deps.sh" >&2
 cd "$root"
 # Files and folders in the package get the modes Debian expects whatever the caller's umask.
 umask 022
@@ -24,7 +24,7 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
   -DCMAKE_C_FLAGS="$(buildflag CPPFLAGS) $(buildflag CFLAGS)" \
   -DCMAKE_CXX_FLAGS="$(buildflag CPPFLAGS) $(buildflag CXXFLAGS)" \
   -DCMAKE_EXE_LINKER_FLAGS="$(buildflag LDFLAGS)" >/dev/null
-cmake --build "$build" -j2 --target tavik-migrate
+cmake --build "$build" -j2 --target tavik-migrate >&2
 
 rm -rf "$build/packages"
 cpack --config "$build/CPackConfig.cmake" -B "$build/packages" >/dev/null
