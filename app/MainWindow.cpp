@@ -112,7 +112,7 @@ void MainWindow::centreOnScreen()
 
 bool MainWindow::FileCopy(const QString& sSourceFile, const QString& sDestFile, bool bAlwaysOverwrite)
 {
-    return store::fileCopy(sSourceFile, sDestFile, bAlwaysOverwrite);
+    return bool(store::fileCopy(sSourceFile, sDestFile, bAlwaysOverwrite));
 }
 
 void MainWindow::mnu_suchen_Click()
@@ -152,8 +152,8 @@ void MainWindow::Command5_Click()
         endProgram(1);
         return;
     }
-    if (!copyDataFile(paths_)) {
-        dialogs_->showMessage(copyFailedMessage, MessageIcon::Exclamation, QString());
+    if (const store::CopyResult copy = copyDataFile(paths_); !copy) {
+        dialogs_->showMessage(copyFailedMessage + QStringLiteral("\n\n") + copy.germanCause(), MessageIcon::Exclamation, QString());
         endProgram(1);
         return;
     }

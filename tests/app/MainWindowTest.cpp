@@ -112,7 +112,8 @@ void MainWindowTest::failedCopyEndsTheProgramWithoutADoneMark()
     window->form().Command6->click();
     QTRY_COMPARE(exitCodes_, QList<int>{1});
     QCOMPARE(dialogs_.messages.size(), 1);
-    QCOMPARE(dialogs_.messages[0].text, QStringLiteral("Datendatei ist geöffnet"));
+    QCOMPARE(dialogs_.messages[0].text, QStringLiteral("Datendatei ist geöffnet\n\nDie Datei \"%1\" ist nicht vorhanden.")
+                                            .arg(QDir::toNativeSeparators(dir_.filePath(QStringLiteral("fehlt_tavik_20.mdb")))));
     QCOMPARE(dialogs_.messages[0].icon, app::MessageIcon::Exclamation);
     QCOMPARE(dialogs_.messages[0].title, QString());
     QCOMPARE(visibleDoneMarks(*window), 0);
