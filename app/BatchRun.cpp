@@ -83,8 +83,8 @@ int BatchRun::run()
         endTask(QStringLiteral("Quelle: %1").arg(report_.paths.Datenpfad_alt));
     }
     try {
-        if (!copyAndBind())
-            return stop(CopyFailed, copyFailed);
+        if (const store::CopyResult copy = copyAndBind(); !copy)
+            return stop(CopyFailed, copyFailed, copy.germanCause());
         prepareTarget();
         if (!importReservations())
             return stop(NoReservations, report_.message);
@@ -131,11 +131,11 @@ void BatchRun::endTask(const QString& result)
     console_.taskFinished(task.seconds);
 }
 
-bool BatchRun::copyAndBind()
+store::CopyResult BatchRun::copyAndBind()
 {
     beginTask(taskCopy);
-    if (!copyDataFile(report_.paths))
-        return false;
+    if (store::CopyResult copy = copyDataFile(report_.paths); !copy)
+        return copy;
     const qint64 size = QFileInfo(report_.paths.Datenpfad_neu).size();
     currentTask().counts.insert(QStringLiteral("bytes"), double(size));
     endTask(QStringLiteral("Datei kopiert (%1)").arg(console_.numberFormat().formattedDataSize(size)));
@@ -143,7 +143,7 @@ bool BatchRun::copyAndBind()
     beginTask(taskBind);
     bindTargetRecordSources(controls_, report_.paths.Datenpfad_neu);
     endTask(QStringLiteral("Reservierungen und Verzehr der Kopie geöffnet"));
-    return true;
+    return {};
 }
 
 bool BatchRun::prepareTarget()

@@ -8,6 +8,7 @@
 #include "app/TargetGuard.h"
 #include "store/DataControls.h"
 #include "store/Engine.h"
+#include "store/FileCopy.h"
 #include "store/RunLog.h"
 
 #include <QElapsedTimer>
@@ -30,7 +31,7 @@ private:
     // The refusal when there is no answer to take, in German.
     std::optional<QString> takeVatAnswer();
     bool checkBeforeChanging();
-    bool copyAndBind();
+    store::CopyResult copyAndBind();
     bool prepareTarget();
     bool importReservations();
     bool finish();

@@ -85,7 +85,7 @@ void MainWindow::Form_Load()
 
 void MainWindow::refuseSecondRun()
 {
-    dialogs_->showMessage(guard_.cause(), MessageIcon::Exclamation, QString());
+    dialogs_->showMessage(guard_.cause(), ui::MessageIcon::Exclamation, QString());
     endProgram(1);
 }
 
@@ -95,7 +95,7 @@ void MainWindow::refuseToStart(const QString& message)
 {
     form_->Command6->setEnabled(false);
     form_->mnu_suchen->setEnabled(false);
-    dialogs_->showMessage(message, MessageIcon::Stop, QString());
+    dialogs_->showMessage(message, ui::MessageIcon::Stop, QString());
     QTimer::singleShot(0, this, [this] { endProgram(2); });
 }
 
@@ -112,7 +112,7 @@ void MainWindow::centreOnScreen()
 
 bool MainWindow::FileCopy(const QString& sSourceFile, const QString& sDestFile, bool bAlwaysOverwrite)
 {
-    return store::fileCopy(sSourceFile, sDestFile, bAlwaysOverwrite);
+    return bool(store::fileCopy(sSourceFile, sDestFile, bAlwaysOverwrite));
 }
 
 void MainWindow::mnu_suchen_Click()
@@ -148,12 +148,12 @@ void MainWindow::Timer2_Timer()
 void MainWindow::Command5_Click()
 {
     if (!guard_.allowsRun()) {
-        dialogs_->showMessage(copyFailedMessage + QStringLiteral("\n\n") + guard_.cause(), MessageIcon::Exclamation, QString());
+        dialogs_->showMessage(copyFailedMessage + QStringLiteral("\n\n") + guard_.cause(), ui::MessageIcon::Exclamation, QString());
         endProgram(1);
         return;
     }
-    if (!copyDataFile(paths_)) {
-        dialogs_->showMessage(copyFailedMessage, MessageIcon::Exclamation, QString());
+    if (const store::CopyResult copy = copyDataFile(paths_); !copy) {
+        dialogs_->showMessage(copyFailedMessage + QStringLiteral("\n\n") + copy.germanCause(), ui::MessageIcon::Exclamation, QString());
         endProgram(1);
         return;
     }
@@ -263,7 +263,7 @@ void MainWindow::Command7_Click()
         endWithEngineError(error);
         return;
     }
-    dialogs_->showMessage(closingText(), MessageIcon::Information, closingTitle);
+    dialogs_->showMessage(closingText(), ui::MessageIcon::Information, closingTitle);
     endProgram(0);
 }
 
@@ -283,7 +283,7 @@ void MainWindow::endWithEngineError(const std::exception& error)
 {
     const auto* engineError = dynamic_cast<const store::EngineError*>(&error);
     dialogs_->showMessage(engineError ? store::germanMessage(*engineError) : QString::fromLocal8Bit(error.what()),
-                          MessageIcon::Stop, QString());
+                          ui::MessageIcon::Stop, QString());
     endProgram(3);
 }
 

@@ -3,7 +3,7 @@
 #include "app/FormLayout.h"
 #include "app/StartUp.h"
 #include "app/TargetGuard.h"
-#include "app/UserInterface.h"
+#include "ui/UserInterface.h"
 #include "app/UserSettings.h"
 #include "store/DataControls.h"
 #include "store/Engine.h"
@@ -23,7 +23,7 @@ struct WindowSetup {
     SettingsReader settings = readUserSetting;
     QString sharedDocumentsFolder;
     QLocale numberFormat = QLocale::system();
-    UserInterface* dialogs = nullptr;             // the window's own Qt dialogs when null
+    ui::UserInterface* dialogs = nullptr;             // the window's own Qt dialogs when null
     std::function<void(int exitCode)> endProgram; // QCoreApplication::exit when empty
     Twips scale{96, 96};
 };
@@ -79,8 +79,8 @@ private:
     void endProgram(int exitCode);
 
     WindowSetup setup_;
-    std::unique_ptr<UserInterface> ownDialogs_;
-    UserInterface* dialogs_;
+    std::unique_ptr<ui::UserInterface> ownDialogs_;
+    ui::UserInterface* dialogs_;
     std::unique_ptr<FormLayout> form_;
     store::Engine engine_;
     store::DataControls controls_;

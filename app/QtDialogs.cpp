@@ -8,16 +8,16 @@
 namespace tavik::app {
 
 namespace {
-QMessageBox::Icon qtIcon(MessageIcon icon)
+QMessageBox::Icon qtIcon(ui::MessageIcon icon)
 {
     switch (icon) {
-    case MessageIcon::Information:
+    case ui::MessageIcon::Information:
         return QMessageBox::Information;
-    case MessageIcon::Exclamation:
+    case ui::MessageIcon::Exclamation:
         return QMessageBox::Warning;
-    case MessageIcon::Stop:
+    case ui::MessageIcon::Stop:
         return QMessageBox::Critical;
-    case MessageIcon::None:
+    case ui::MessageIcon::None:
         break;
     }
     return QMessageBox::NoIcon;
@@ -37,7 +37,7 @@ QString QtDialogs::programTitle() const
     return QCoreApplication::applicationName();
 }
 
-void QtDialogs::showMessage(const QString& text, MessageIcon icon, const QString& title)
+void QtDialogs::showMessage(const QString& text, ui::MessageIcon icon, const QString& title)
 {
     QMessageBox box(qtIcon(icon), title.isEmpty() ? programTitle() : title, text, QMessageBox::Ok, parent_);
     box.exec();

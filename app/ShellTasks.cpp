@@ -10,7 +10,7 @@ namespace {
 const QString importedMark = QStringLiteral("importiert");
 }
 
-bool copyDataFile(const DataPaths& paths)
+store::CopyResult copyDataFile(const DataPaths& paths)
 {
     return store::fileCopy(paths.Datenpfad_alt, paths.Datenpfad_neu, true);
 }

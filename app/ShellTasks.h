@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/StartUp.h"
+#include "store/FileCopy.h"
 
 namespace tavik::store {
 class DataControls;
@@ -8,8 +9,8 @@ class DataControls;
 
 namespace tavik::app {
 
-// Task 1: the older data file copied over the newer edition's file; false when the copy failed.
-bool copyDataFile(const DataPaths& paths);
+// Task 1: the older data file copied over the newer edition's file; a failure carries its cause.
+store::CopyResult copyDataFile(const DataPaths& paths);
 
 // Task 2: the reservation and charge-line record sources bound to the copy. Engine errors are
 // not caught here: where this runs, they end the program.

@@ -1,6 +1,6 @@
 #include "app/SourceSelection.h"
 
-#include "app/UserInterface.h"
+#include "ui/UserInterface.h"
 #include "store/Database.h"
 #include "store/DataControls.h"
 #include "store/Engine.h"
@@ -96,12 +96,12 @@ void accept(const QString& chosen, store::Engine& engine, store::DataControls& c
     paths.Datenpfad_alt = chosen;
 }
 
-bool choose(UserInterface& ui, store::Engine& engine, store::DataControls& controls, DataPaths& paths,
+bool choose(ui::UserInterface& ui, store::Engine& engine, store::DataControls& controls, DataPaths& paths,
             store::RunLog& log)
 {
     const QString chosen = ui.chooseFileToOpen(dialogFilters(), initialFileName());
     if (!isAcceptedName(chosen)) {
-        ui.showMessage(refusalMessage(chosen), MessageIcon::Stop, refusalTitle());
+        ui.showMessage(refusalMessage(chosen), ui::MessageIcon::Stop, refusalTitle());
         return false;
     }
     accept(chosen, engine, controls, paths, log);

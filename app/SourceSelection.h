@@ -11,9 +11,11 @@ class Engine;
 class RunLog;
 } // namespace tavik::store
 
-namespace tavik::app {
-
+namespace tavik::ui {
 class UserInterface;
+}
+
+namespace tavik::app {
 
 // The choice of another older data file, as the menu "Datei" offers it.
 namespace sourceSelection {
@@ -35,7 +37,7 @@ void accept(const QString& chosen, store::Engine& engine, store::DataControls& c
             store::RunLog& log);
 
 // The whole route: dialog, name test, refusal message or acceptance. True when a file was taken.
-bool choose(UserInterface& ui, store::Engine& engine, store::DataControls& controls, DataPaths& paths,
+bool choose(ui::UserInterface& ui, store::Engine& engine, store::DataControls& controls, DataPaths& paths,
             store::RunLog& log);
 
 } // namespace sourceSelection

@@ -95,16 +95,17 @@ void noteBackups(const StartupBackup& backup, store::RunLog& log)
 
 namespace {
 
-QString backupFailure(const QString& Datenpfad_neu, const QString& backup)
+QString backupFailure(const QString& Datenpfad_neu, const QString& backup, const store::CopyResult& copy)
 {
-    QString cause;
+    QString cause = copy.germanCause();
     const qint64 free = QStorageInfo(QFileInfo(backup).absolutePath()).bytesAvailable();
+    // A copy that fails for want of room may meet another error first (a size limit, a quota).
     if (free >= 0 && free < QFileInfo(Datenpfad_neu).size())
-        cause = QStringLiteral(" (zu wenig Platz auf dem Datenträger)");
-    else if (QFileInfo(backup).isDir())
-        cause = QStringLiteral(" (dort liegt ein Ordner)");
-    return QStringLiteral("Die Tavik 5.0 Datendatei \"%1\" konnte nicht nach \"%2\" gesichert werden%3; ohne Sicherung "
-                          "wird sie nicht ersetzt.")
+        cause = QStringLiteral("Auf dem Datenträger ist zu wenig Platz.");
+    else if (copy)
+        cause = QStringLiteral("Die Sicherung ist nicht so groß wie die Datendatei.");
+    return QStringLiteral("Die Tavik 5.0 Datendatei \"%1\" konnte nicht nach \"%2\" gesichert werden; ohne Sicherung "
+                          "wird sie nicht ersetzt. %3")
         .arg(Datenpfad_neu, backup, cause);
 }
 
@@ -132,8 +133,9 @@ StartupBackup makeStartupBackup(const QString& Datenpfad_neu, const QDateTime& n
             return result;
         }
     }
-    if (!store::fileCopy(Datenpfad_neu, backup, true) || QFileInfo(backup).size() != QFileInfo(Datenpfad_neu).size()) {
-        result.failure = backupFailure(Datenpfad_neu, backup);
+    if (const store::CopyResult copy = store::fileCopy(Datenpfad_neu, backup, true);
+        !copy || QFileInfo(backup).size() != QFileInfo(Datenpfad_neu).size()) {
+        result.failure = backupFailure(Datenpfad_neu, backup, copy);
         return result;
     }
     result.backup = backup;

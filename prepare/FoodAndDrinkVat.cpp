@@ -1,6 +1,6 @@
 #include "prepare/FoodAndDrinkVat.h"
 
-#include "app/UserInterface.h"
+#include "ui/UserInterface.h"
 #include "prepare/PrepareTexts.h"
 #include "store/DataControls.h"
 #include "store/RunLog.h"
@@ -49,13 +49,13 @@ void bindArticles(store::DataControls& controls, const QString& Datenpfad_neu)
     controls.Data3.refresh();
 }
 
-QString askFoodAndDrinkVat(app::UserInterface& ui)
+QString askFoodAndDrinkVat(ui::UserInterface& ui)
 {
     for (;;) {
         const QString answer = ui.askText(texts::vatPrompt(), texts::vatTitle(), texts::vatDefault());
         if (!answer.isEmpty())
             return answer;
-        ui.showMessage(texts::wrongValue(), app::MessageIcon::None, QString());
+        ui.showMessage(texts::wrongValue(), ui::MessageIcon::None, QString());
     }
 }
 

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace tavik::app {
+namespace tavik::ui {
 class UserInterface;
 }
 namespace tavik::store {
@@ -18,7 +18,7 @@ void bindArticles(store::DataControls& controls, const QString& Datenpfad_neu);
 
 // The VAT rate for food and drinks, exactly as typed. Cancel or an emptied field is answered with
 // "Falscher Wert" and the same question again, as often as it takes.
-QString askFoodAndDrinkVat(app::UserInterface& ui);
+QString askFoodAndDrinkVat(ui::UserInterface& ui);
 
 // Writes the answer through Label21 into every article whose Art7 is empty or null, from the first
 // article to the end of the table; articles that have a rate keep it. A failing operation is logged

@@ -2,8 +2,8 @@
 
 #include "store/FileLockProbe.h"
 #include "store/FileReplace.h"
+#include "store/SystemErrorText.h"
 
-#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -35,37 +35,46 @@ constexpr qsizetype longestFileName = 255;
 const QString temporaryMark = QStringLiteral(".tavik-copy-");
 const QString temporaryPlaceholder = QStringLiteral("XXXXXX");
 
-// Every step answers why the copy must stop there; the empty text means it may go on.
-using Problem = QString;
+// Every step answers why the copy must stop there; a result without a problem means it may go on.
+using Step = CopyResult;
 
-Problem whyInUse(const QString& dataFile)
+bool stops(const Step& step)
+{
+    return step.problem() != CopyProblem::None;
+}
+
+Step whyInUse(const QString& dataFile)
 {
     // A journal or log beside a file is a transaction still open or cut off by a crash: SQLite
     // would play it back into whatever file it next finds under that name.
     for (const QString& suffix : { QStringLiteral("-journal"), QStringLiteral("-wal") }) {
         if (QFileInfo::exists(dataFile + suffix))
-            return QStringLiteral("'%1' is in use: %2 lies beside it").arg(dataFile, suffix);
+            return { CopyProblem::UnfinishedChangeBeside, dataFile + suffix };
     }
     if (QFileInfo::exists(dataFile) && sqliteLockHeldElsewhere(dataFile))
-        return QStringLiteral("'%1' is in use: another process holds its lock").arg(dataFile);
+        return { CopyProblem::LockedElsewhere, dataFile };
     return {};
 }
 
-Problem whyNotCopyable(const QFileInfo& source, const QFileInfo& dest, bool alwaysOverwrite)
+Step whyNotCopyable(const QFileInfo& source, const QFileInfo& dest, bool alwaysOverwrite)
 {
+    const QString from = source.absoluteFilePath();
+    const QString to = dest.absoluteFilePath();
+    if (!source.exists())
+        return { CopyProblem::SourceMissing, from, ENOENT };
     if (!source.isFile())
-        return QStringLiteral("source is missing or not a regular file");
+        return { CopyProblem::SourceNotAFile, from };
     if (!dest.absoluteDir().exists())
-        return QStringLiteral("destination folder is missing");
+        return { CopyProblem::DestinationFolderMissing, dest.absolutePath(), ENOENT };
     if (dest.exists() && !dest.isFile())
-        return QStringLiteral("destination is not a regular file");
+        return { CopyProblem::DestinationNotAFile, to };
     if (dest.exists() && !alwaysOverwrite)
-        return QStringLiteral("destination exists");
+        return { CopyProblem::DestinationExists, to, EEXIST };
     if (dest.exists() && source.canonicalFilePath() == dest.canonicalFilePath())
-        return QStringLiteral("source and destination are the same file");
-    if (Problem problem = whyInUse(source.absoluteFilePath()); !problem.isEmpty())
-        return problem;
-    return whyInUse(dest.absoluteFilePath());
+        return { CopyProblem::SameFile, to };
+    if (Step step = whyInUse(from); stops(step))
+        return step;
+    return whyInUse(to);
 }
 
 // The temporary file's name: the destination's, shortened where the mark would make it longer than
@@ -134,44 +143,41 @@ void takeOwnLock(QFileDevice& temporary)
 #endif
 }
 
-QString lastSystemError(const QFileDevice& file)
-{
-    // A short write leaves Qt without an error of its own; errno then tells the cause.
-    return file.error() == QFileDevice::NoError ? qt_error_string(errno) : file.errorString();
-}
-
-Problem copyContents(QFile& input, QFileDevice& output)
+Step copyContents(QFile& input, QFileDevice& output, const QString& dest)
 {
     QByteArray chunk(chunkSize, Qt::Uninitialized);
     qint64 copied = 0;
     for (;;) {
+        errno = 0;
         const qint64 got = input.read(chunk.data(), chunk.size());
         if (got < 0)
-            return QStringLiteral("cannot read source: ") + input.errorString();
+            return { CopyProblem::CannotReadSource, input.fileName(), errno };
         if (got == 0)
             break;
         errno = 0;
+        // A short write leaves Qt without an error of its own; errno tells the cause either way.
         if (output.write(chunk.constData(), got) != got)
-            return QStringLiteral("cannot write temporary file: ") + lastSystemError(output);
+            return { CopyProblem::CannotWriteCopy, dest, errno };
         copied += got;
     }
     // A file that grew or shrank while it was read gives no consistent copy.
     if (copied != input.size())
-        return QStringLiteral("source changed size while it was copied");
+        return { CopyProblem::SourceChangedSize, input.fileName() };
     return {};
 }
 
-Problem syncToDisk(QFileDevice& file)
+Step syncToDisk(QFileDevice& file, const QString& dest)
 {
+    errno = 0;
     if (!file.flush())
-        return QStringLiteral("cannot write temporary file: ") + file.errorString();
+        return { CopyProblem::CannotWriteCopy, dest, errno };
 #ifdef Q_OS_WIN
     const bool synced = _commit(file.handle()) == 0;
 #else
     const bool synced = ::fsync(file.handle()) == 0;
 #endif
     if (!synced)
-        return QStringLiteral("cannot flush temporary file to disk: ") + qt_error_string();
+        return { CopyProblem::CannotSyncCopy, dest, errno };
     return {};
 }
 
@@ -210,47 +216,100 @@ bool moveIntoPlace(const QString& from, const QString& to, bool replace)
 
 // The copy goes to a file of its own beside the destination, so a failure at any point leaves the
 // destination as it was; the temporary file removes itself on every way out but success.
-Problem copyThroughTemporary(const QFileInfo& source, const QFileInfo& dest, bool replace)
+Step copyThroughTemporary(const QFileInfo& source, const QFileInfo& dest, bool replace)
 {
+    const QString to = dest.absoluteFilePath();
     QFile input(source.absoluteFilePath());
+    errno = 0;
     if (!input.open(QIODevice::ReadOnly))
-        return QStringLiteral("cannot open source: ") + input.errorString();
+        return { CopyProblem::CannotReadSource, input.fileName(), errno };
     removeAbandonedCopies(dest);
     QTemporaryFile temporary(dest.absoluteDir().filePath(temporaryNamePrefix(dest) + temporaryPlaceholder));
+    errno = 0;
     if (!temporary.open())
-        return QStringLiteral("cannot create temporary file: ") + temporary.errorString();
+        return { CopyProblem::CannotCreateCopy, dest.absolutePath(), errno };
     takeOwnLock(temporary);
-    if (Problem problem = copyContents(input, temporary); !problem.isEmpty())
-        return problem;
+    if (Step step = copyContents(input, temporary, to); stops(step))
+        return step;
+    errno = 0;
     if (!temporary.setPermissions(fileModeOf((dest.exists() ? dest : source).absoluteFilePath())))
-        return QStringLiteral("cannot set permissions: ") + temporary.errorString();
-    if (Problem problem = syncToDisk(temporary); !problem.isEmpty())
-        return problem;
+        return { CopyProblem::CannotSetPermissions, to, errno };
+    if (Step step = syncToDisk(temporary, to); stops(step))
+        return step;
     temporary.close();
-    if (!moveIntoPlace(temporary.fileName(), dest.absoluteFilePath(), replace))
-        return QStringLiteral("cannot move the copy into place: ") + qt_error_string();
+    errno = 0;
+    if (!moveIntoPlace(temporary.fileName(), to, replace)) {
+        const int error = errno;
+        if (!replace && error == EEXIST)
+            return { CopyProblem::DestinationExists, to, error };
+        return { CopyProblem::CannotMoveIntoPlace, to, error };
+    }
     temporary.setAutoRemove(false);
     return {};
 }
 
+QString withSystemError(const QString& sentence, int systemError)
+{
+    return systemError == 0 ? sentence + QLatin1Char('.')
+                            : QStringLiteral("%1 (%2).").arg(sentence, germanSystemError(systemError));
+}
+
 } // namespace
 
-bool fileCopy(const QString& sourceFile, const QString& destFile, bool alwaysOverwrite)
+QString CopyResult::germanCause() const
+{
+    const QString file = QDir::toNativeSeparators(path_);
+    switch (problem_) {
+    case CopyProblem::None:
+        return {};
+    case CopyProblem::SourceMissing:
+        return QStringLiteral("Die Datei \"%1\" ist nicht vorhanden.").arg(file);
+    case CopyProblem::SourceNotAFile:
+        return QStringLiteral("\"%1\" ist keine Datei.").arg(file);
+    case CopyProblem::DestinationFolderMissing:
+        return QStringLiteral("Der Ordner \"%1\" ist nicht vorhanden.").arg(file);
+    case CopyProblem::DestinationNotAFile:
+        return QStringLiteral("Unter \"%1\" liegt ein Ordner oder etwas anderes als eine Datei.").arg(file);
+    case CopyProblem::DestinationExists:
+        return QStringLiteral("Die Datei \"%1\" ist schon vorhanden.").arg(file);
+    case CopyProblem::SameFile:
+        return QStringLiteral("Quelle und Ziel sind dieselbe Datei \"%1\".").arg(file);
+    case CopyProblem::UnfinishedChangeBeside:
+        return QStringLiteral("Die Datendatei ist in Benutzung oder eine Änderung an ihr wurde nicht abgeschlossen: "
+                              "neben ihr liegt \"%1\".").arg(file);
+    case CopyProblem::LockedElsewhere:
+        return QStringLiteral("Die Datei \"%1\" ist in Benutzung: ein anderes Programm hält sie geöffnet.").arg(file);
+    case CopyProblem::CannotReadSource:
+        return withSystemError(QStringLiteral("Die Datei \"%1\" konnte nicht gelesen werden").arg(file), systemError_);
+    case CopyProblem::CannotCreateCopy:
+        return withSystemError(QStringLiteral("Im Ordner \"%1\" konnte keine Kopie angelegt werden").arg(file), systemError_);
+    case CopyProblem::CannotWriteCopy:
+        return withSystemError(QStringLiteral("Die Kopie nach \"%1\" konnte nicht geschrieben werden").arg(file), systemError_);
+    case CopyProblem::SourceChangedSize:
+        return QStringLiteral("Die Datei \"%1\" hat sich verändert, während sie kopiert wurde.").arg(file);
+    case CopyProblem::CannotSetPermissions:
+        return withSystemError(QStringLiteral("Die Rechte der Kopie \"%1\" konnten nicht gesetzt werden").arg(file), systemError_);
+    case CopyProblem::CannotSyncCopy:
+        return withSystemError(QStringLiteral("Die Kopie nach \"%1\" konnte nicht auf den Datenträger geschrieben werden").arg(file), systemError_);
+    case CopyProblem::CannotMoveIntoPlace:
+        return withSystemError(QStringLiteral("Die Kopie konnte nicht an die Stelle von \"%1\" gesetzt werden").arg(file), systemError_);
+    case CopyProblem::OutOfMemory:
+        return QStringLiteral("Für die Kopie nach \"%1\" reichte der Arbeitsspeicher nicht.").arg(file);
+    }
+    return {};
+}
+
+CopyResult fileCopy(const QString& sourceFile, const QString& destFile, bool alwaysOverwrite)
 {
     try {
         const QFileInfo source(sourceFile);
         const QFileInfo dest(destFile);
-        Problem problem = whyNotCopyable(source, dest, alwaysOverwrite);
-        if (problem.isEmpty())
-            problem = copyThroughTemporary(source, dest, alwaysOverwrite);
-        if (problem.isEmpty())
-            return true;
-        qWarning().noquote()
-            << QStringLiteral("No copy of '%1' to '%2': %3").arg(sourceFile, destFile, problem);
-        return false;
+        if (Step step = whyNotCopyable(source, dest, alwaysOverwrite); stops(step))
+            return step;
+        return copyThroughTemporary(source, dest, alwaysOverwrite);
     } catch (...) {
         // Only running out of memory gets here; the temporary file has removed itself already.
-        return false;
+        return { CopyProblem::OutOfMemory, destFile, ENOMEM };
     }
 }
 

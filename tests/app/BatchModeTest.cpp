@@ -212,7 +212,7 @@ private slots:
                                                               << 2 << "/daten/\\x1b[2Jx.mdb   ist die falsche Datei" << true;
         QTest::newRow("an unknown option with a line break") << QStringList{batch, "--schnell\nweiter"} << "" << 2
                                                              << "Unbekannte Angabe: --schnell\\nweiter\n" << true;
-        QTest::newRow("source missing") << QStringList{batch, vat, "19"} << "remove source" << 1 << "Datendatei ist geöffnet" << true;
+        QTest::newRow("source missing") << QStringList{batch, vat, "19"} << "remove source" << 1 << "Datendatei ist geöffnet\nDie Datei \"" << true;
         QTest::newRow("protected source") << QStringList{batch, vat, "19"} << "protect source" << 3
                                           << "ist mit einem Kennwort geschützt oder ist keine Datendatei." << false;
         QTest::newRow("settings file not valid") << QStringList{batch, vat, "19"} << "break settings" << 2

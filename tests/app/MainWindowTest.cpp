@@ -112,8 +112,9 @@ void MainWindowTest::failedCopyEndsTheProgramWithoutADoneMark()
     window->form().Command6->click();
     QTRY_COMPARE(exitCodes_, QList<int>{1});
     QCOMPARE(dialogs_.messages.size(), 1);
-    QCOMPARE(dialogs_.messages[0].text, QStringLiteral("Datendatei ist geöffnet"));
-    QCOMPARE(dialogs_.messages[0].icon, app::MessageIcon::Exclamation);
+    QCOMPARE(dialogs_.messages[0].text, QStringLiteral("Datendatei ist geöffnet\n\nDie Datei \"%1\" ist nicht vorhanden.")
+                                            .arg(QDir::toNativeSeparators(dir_.filePath(QStringLiteral("fehlt_tavik_20.mdb")))));
+    QCOMPARE(dialogs_.messages[0].icon, ui::MessageIcon::Exclamation);
     QCOMPARE(dialogs_.messages[0].title, QString());
     QCOMPARE(visibleDoneMarks(*window), 0);
     QVERIFY(!window->controls().Data1.isOpen());
@@ -149,7 +150,7 @@ void MainWindowTest::chainRunsEveryTaskAndOkMarksTheTarget()
     form.Command7->click();
     QCOMPARE(exitCodes_, QList<int>{0});
     QCOMPARE(dialogs_.messages.last().text, QStringLiteral("Sie können jetzt Tavik 5.0 starten"));
-    QCOMPARE(dialogs_.messages.last().icon, app::MessageIcon::Information);
+    QCOMPARE(dialogs_.messages.last().icon, ui::MessageIcon::Information);
     QCOMPARE(dialogs_.messages.last().title, QStringLiteral("Tavik 5.0 - Datenimport"));
     QCOMPARE(firstValue(target, QStringLiteral("SELECT \"Memo13\" FROM \"Einstellungen\" ORDER BY rowid")), QStringLiteral("importiert"));
     QCOMPARE(bytesOf(source), sourceBytes);
@@ -288,7 +289,7 @@ void MainWindowTest::unreadableSettingsEndTheProgramBeforeAnything()
     app::MainWindow window(std::move(setup));
     QCOMPARE(dialogs_.messages.size(), 1);
     QCOMPARE(dialogs_.messages[0].text, message);
-    QCOMPARE(dialogs_.messages[0].icon, app::MessageIcon::Stop);
+    QCOMPARE(dialogs_.messages[0].icon, ui::MessageIcon::Stop);
     QVERIFY(!window.form().Command6->isEnabled());
     QVERIFY(!window.form().mnu_suchen->isEnabled());
     QTRY_COMPARE(exitCodes_, QList<int>{2});

@@ -1,17 +1,17 @@
 #pragma once
 
-#include "app/UserInterface.h"
+#include "ui/UserInterface.h"
 
 #include <QStringList>
 
 #include <functional>
 
 // Answers the tasks' questions from a script and keeps what they showed, as a user would see it.
-class ScriptedDialogs : public tavik::app::UserInterface {
+class ScriptedDialogs : public tavik::ui::UserInterface {
 public:
     struct Shown {
         QString text;
-        tavik::app::MessageIcon icon;
+        tavik::ui::MessageIcon icon;
         QString title;
     };
     struct Asked {
@@ -26,7 +26,7 @@ public:
     QStringList fileChoices;      // taken in order; the initial name when none is left (as Cancel)
     std::function<void()> whileAsking; // runs while a question is open, as a slow user would let time pass
 
-    void showMessage(const QString& text, tavik::app::MessageIcon icon, const QString& title) override
+    void showMessage(const QString& text, tavik::ui::MessageIcon icon, const QString& title) override
     {
         messages.append({text, icon, title});
     }

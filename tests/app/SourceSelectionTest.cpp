@@ -163,7 +163,7 @@ void SourceSelectionTest::aCancelledDialogIsRefusedAndChangesNothing()
     QCOMPARE(dialogs_.messages.size(), 1);
     QCOMPARE(dialogs_.messages[0].text,
              QStringLiteral("Tavik_20.mdb; Tavik_20.ba*   ist die falsche Datei, bitte suchen Sie  TAVIK_20.MDB"));
-    QCOMPARE(dialogs_.messages[0].icon, app::MessageIcon::Stop);
+    QCOMPARE(dialogs_.messages[0].icon, ui::MessageIcon::Stop);
     QCOMPARE(dialogs_.messages[0].title, QStringLiteral("Fehler"));
     QCOMPARE(paths_.Datenpfad_alt, QStringLiteral("/opt/Tavik 2.0/tavik_20.mdb"));
     QVERIFY(controls.Data1.databaseName().isEmpty());

@@ -1,6 +1,6 @@
 #include "PrepareFixture.h"
 
-#include "app/UserInterface.h"
+#include "ui/UserInterface.h"
 #include "prepare/FoodAndDrinkVat.h"
 #include "store/DataControls.h"
 #include "store/Engine.h"
@@ -10,14 +10,14 @@
 #include <QtTest>
 
 using namespace tavik::store;
-using tavik::app::MessageIcon;
+using tavik::ui::MessageIcon;
 namespace fixture = prepare_fixture;
 namespace prepare = tavik::prepare;
 
 namespace {
 
 // Answers the input box from a script and keeps everything it was asked and told.
-class ScriptedUserInterface : public tavik::app::UserInterface {
+class ScriptedUserInterface : public tavik::ui::UserInterface {
 public:
     explicit ScriptedUserInterface(QStringList answers)
         : answers_(std::move(answers))

@@ -11,7 +11,11 @@
 #endif
 
 using tavik::store::Connection;
+using tavik::store::CopyProblem;
+using tavik::store::CopyResult;
 using tavik::store::fileCopy;
+
+Q_DECLARE_METATYPE(CopyProblem)
 
 namespace {
 
@@ -169,28 +173,27 @@ void FileCopyTest::refusesAndLeavesTheFolderAsItWas_data()
     QTest::addColumn<QString>("to");
     QTest::addColumn<bool>("alwaysOverwrite");
     QTest::addColumn<QString>("beside");
-    QTest::addColumn<QString>("cause");
+    QTest::addColumn<CopyProblem>("problem");
+    QTest::addColumn<QString>("concerned");
     const QString none;
     QTest::newRow("existing destination, no overwrite")
-        << source << destination << false << none << "destination exists";
-    QTest::newRow("missing source") << "fehlt.mdb" << destination << true << none << "source is missing";
-    QTest::newRow("source is a folder") << "Daten" << newDestination << true << none << "not a regular file";
+        << source << destination << false << none << CopyProblem::DestinationExists << destination;
+    QTest::newRow("missing source") << "fehlt.mdb" << destination << true << none << CopyProblem::SourceMissing << "fehlt.mdb";
+    QTest::newRow("source is a folder") << "Daten" << newDestination << true << none << CopyProblem::SourceNotAFile << "Daten";
     QTest::newRow("missing destination folder")
-        << source << "fehlt/tavik_50.mdb" << true << none << "folder is missing";
-    QTest::newRow("destination is a folder") << source << "Daten" << true << none << "not a regular file";
-    QTest::newRow("destination is the source") << source << source << true << none << "the same file";
-    QTest::newRow("journal beside the source") << source << destination << true << "tavik_20.mdb-journal"
-                                               << "tavik_20.mdb' is in use: -journal";
-    QTest::newRow("WAL beside the source") << source << destination << true << "tavik_20.mdb-wal"
-                                           << "tavik_20.mdb' is in use: -wal";
-    QTest::newRow("journal beside the destination") << source << destination << true << "tavik_50.mdb-journal"
-                                                    << "tavik_50.mdb' is in use: -journal";
-    QTest::newRow("WAL beside the destination") << source << destination << true << "tavik_50.mdb-wal"
-                                                << "tavik_50.mdb' is in use: -wal";
+        << source << "fehlt/tavik_50.mdb" << true << none << CopyProblem::DestinationFolderMissing << "fehlt";
+    QTest::newRow("destination is a folder") << source << "Daten" << true << none << CopyProblem::DestinationNotAFile << "Daten";
+    QTest::newRow("destination is the source") << source << source << true << none << CopyProblem::SameFile << source;
+    for (const QString& file : { source, destination }) {
+        for (const QString& suffix : { QStringLiteral("-journal"), QStringLiteral("-wal") }) {
+            QTest::addRow("%s beside %s", qPrintable(suffix), qPrintable(file))
+                << source << destination << true << file + suffix << CopyProblem::UnfinishedChangeBeside << file + suffix;
+        }
+    }
     // SQLite would play such a journal back into the fresh copy.
     QTest::newRow("journal beside a new destination")
-        << source << newDestination << false << "neu.mdb-journal"
-        << "neu.mdb' is in use: -journal";
+        << source << newDestination << false << "neu.mdb-journal" << CopyProblem::UnfinishedChangeBeside
+        << "neu.mdb-journal";
 }
 
 void FileCopyTest::refusesAndLeavesTheFolderAsItWas()
@@ -199,7 +202,8 @@ void FileCopyTest::refusesAndLeavesTheFolderAsItWas()
     QFETCH(QString, to);
     QFETCH(bool, alwaysOverwrite);
     QFETCH(QString, beside);
-    QFETCH(QString, cause);
+    QFETCH(CopyProblem, problem);
+    QFETCH(QString, concerned);
     if (!beside.isEmpty()) {
         QFile leftOver(path(beside));
         QVERIFY(leftOver.open(QIODevice::WriteOnly));
@@ -207,8 +211,10 @@ void FileCopyTest::refusesAndLeavesTheFolderAsItWas()
     }
     const auto before = snapshotOf(folder_->path());
 
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(cause));
-    QVERIFY(!fileCopy(path(from), path(to), alwaysOverwrite));
+    const CopyResult copy = fileCopy(path(from), path(to), alwaysOverwrite);
+    QCOMPARE(copy.problem(), problem);
+    QCOMPARE(copy.path(), path(concerned));
+    QVERIFY(copy.germanCause().contains(QDir::toNativeSeparators(path(concerned))));
     QCOMPARE(snapshotOf(folder_->path()), before);
 }
 
@@ -232,9 +238,9 @@ void FileCopyTest::refusesAFileLockedByAnotherProcess()
     QVERIFY(!QFileInfo::exists(path(locked) + QStringLiteral("-journal")));
     const auto before = snapshotOf(folder_->path());
 
-    QTest::ignoreMessage(
-        QtWarningMsg, QRegularExpression(locked + QStringLiteral("' is in use: another process")));
-    QVERIFY(!fileCopy(path(source), path(destination), true));
+    const CopyResult copy = fileCopy(path(source), path(destination), true);
+    QCOMPARE(copy.problem(), CopyProblem::LockedElsewhere);
+    QCOMPARE(copy.path(), path(locked));
     QCOMPARE(snapshotOf(folder_->path()), before);
 
     holder.release();
@@ -253,11 +259,12 @@ void FileCopyTest::failedWriteLeavesTheFolderAsItWas()
         small.rlim_cur = 64 * 1024;
         const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
         QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("cannot write temporary file")));
-        const bool copied = fileCopy(path(source), path(destination), true);
+        const CopyResult copy = fileCopy(path(source), path(destination), true);
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, previousHandler);
-        QVERIFY(!copied);
+        QCOMPARE(copy.problem(), CopyProblem::CannotWriteCopy);
+        QCOMPARE(copy.systemError(), EFBIG);
+        QVERIFY(copy.germanCause().endsWith(QStringLiteral("(die Datei wird zu groß).")));
     }
     QCOMPARE(snapshotOf(folder_->path()), before);
 #else

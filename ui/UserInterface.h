@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace tavik::app {
+namespace tavik::ui {
 
 enum class MessageIcon { None, Information, Exclamation, Stop };
 
@@ -21,4 +21,4 @@ public:
     virtual QString chooseFileToOpen(const QStringList& filters, const QString& initialName) = 0;
 };
 
-} // namespace tavik::app
+} // namespace tavik::ui
