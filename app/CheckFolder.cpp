@@ -1,0 +1,121 @@
+#include "app/CheckFolder.h"
+
+#include "app/TargetGuard.h"
+#include "store/FileCopy.h"
+#include "store/FileLockProbe.h"
+#include "store/TargetAccess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QStorageInfo>
+
+namespace tavik::app {
+
+namespace {
+const QString copyFailed = QStringLiteral("Datendatei ist geöffnet");
+const QString noRoom = QStringLiteral(
+    "Für den Probelauf ist im temporären Ordner \"%1\" zu wenig Platz: nötig sind etwa %2, frei sind %3. "
+    "Mit der Umgebungsvariablen TMPDIR lässt sich ein anderer Ordner wählen. Es wurde nichts geändert.");
+const QString noFolder = QStringLiteral(
+    "Für den Probelauf lässt sich kein temporärer Ordner anlegen (%1). "
+    "Mit der Umgebungsvariablen TMPDIR lässt sich ein anderer wählen. Es wurde nichts geändert.");
+const QString noBackup
+    = QStringLiteral("Die Tavik 5.0 Datendatei \"%1\" könnte nicht nach \"%2\" gesichert werden (%3); "
+                     "ohne Sicherung würde sie nicht ersetzt.");
+const QString journalSuffixes[] = { QStringLiteral("-journal"), QStringLiteral("-wal") };
+
+qint64 sizeOf(const QString& path)
+{
+    return QFileInfo(path).isFile() ? QFileInfo(path).size() : 0;
+}
+
+qint64 freeBytes(const QString& folder)
+{
+    const QStorageInfo storage(folder);
+    return storage.isValid() ? storage.bytesAvailable() : -1;
+}
+} // namespace
+
+CheckFolder::CheckFolder()
+    : dir_(QDir::tempPath() + QStringLiteral("/tavik-probelauf-XXXXXX"))
+{
+}
+
+QString CheckFolder::copyInto(const QString& subfolder, const QString& file) const
+{
+    const QString folder = dir_.filePath(subfolder);
+    QDir().mkpath(folder);
+    const QString copy = folder + QLatin1Char('/') + QFileInfo(file).fileName();
+    // A file that cannot be copied (missing, in use) is left out: the chain then meets it as a real run
+    // would.
+    store::fileCopy(file, copy, false);
+    return copy;
+}
+
+std::optional<CheckStop> CheckFolder::copy(const DataPaths& real, const std::optional<QString>& chosenSource)
+{
+    if (!dir_.isValid())
+        return CheckStop { 1, noFolder.arg(dir_.errorString()), {} };
+    real_ = real;
+    const qint64 target = sizeOf(real.Datenpfad_neu);
+    const qint64 source = qMax(sizeOf(real.Datenpfad_alt), chosenSource ? sizeOf(*chosenSource) : 0);
+    // The target, its backup, the source and the copy of it that replaces the target, which grows by the
+    // import.
+    const qint64 needed = 2 * target + 4 * source;
+    if (const qint64 free = freeBytes(dir_.path()); free >= 0 && free < needed) {
+        const QLocale format;
+        return CheckStop { 1,
+            noRoom.arg(QDir::tempPath(), format.formattedDataSize(needed), format.formattedDataSize(free)),
+            {} };
+    }
+    work_.Datenpfad_alt = copyInto(QStringLiteral("alt"), real.Datenpfad_alt);
+    if (chosenSource)
+        chosenSource_ = copyInto(QStringLiteral("wahl"), *chosenSource);
+    work_.Datenpfad_neu = dir_.filePath(QStringLiteral("neu/")) + QFileInfo(real.Datenpfad_neu).fileName();
+    QDir().mkpath(dir_.filePath(QStringLiteral("neu")));
+    // Taken as it stands, journal included (the chain plays a hot one back into the copy as a real run does).
+    const TargetGuard lock = TargetGuard::lock(real.Datenpfad_neu);
+    if (lock.refusal() == TargetGuard::Refusal::InUseByAnotherRun)
+        return CheckStop { 1, lock.cause(), {} };
+    if (QFileInfo(real.Datenpfad_neu).isFile()) {
+        QFile::copy(real.Datenpfad_neu, work_.Datenpfad_neu);
+        for (const QString& suffix : journalSuffixes) {
+            if (QFileInfo::exists(real.Datenpfad_neu + suffix))
+                QFile::copy(real.Datenpfad_neu + suffix, work_.Datenpfad_neu + suffix);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<CheckStop> CheckFolder::whyRealRunWouldStop() const
+{
+    const QString& target = real_.Datenpfad_neu;
+    if (const QString cause = store::whyNotReplaceable(target); !cause.isEmpty())
+        return CheckStop { 1, copyFailed, cause };
+    const QString folder = QFileInfo(target).absolutePath();
+    // The copy of task 1 reports a missing folder.
+    if (!QFileInfo(folder).isDir())
+        return CheckStop { 1, copyFailed, {} };
+    const qint64 free = freeBytes(folder);
+    const qint64 size = sizeOf(target);
+    if (QFileInfo(target).isFile()) {
+        const QString backup = backupPathFor(target);
+        if (store::sqliteLockHeldElsewhere(target))
+            return CheckStop { 1, copyFailed,
+                noBackup.arg(target, backup, QStringLiteral("ein anderes Programm hat sie geöffnet")) };
+        if (QFileInfo(backup).isDir())
+            return CheckStop { 1, copyFailed,
+                noBackup.arg(target, backup, QStringLiteral("dort liegt ein Ordner")) };
+        if (free >= 0 && free < size)
+            return CheckStop { 1, copyFailed,
+                noBackup.arg(target, backup, QStringLiteral("zu wenig Platz auf dem Datenträger")) };
+    }
+    if (free >= 0 && free < size + qMax(sizeOf(work_.Datenpfad_alt), sizeOf(chosenSource_)))
+        return CheckStop { 1, copyFailed,
+            QStringLiteral("Im Ordner \"%1\" wäre zu wenig Platz für die Kopie.").arg(folder) };
+    return std::nullopt;
+}
+
+} // namespace tavik::app
