@@ -40,7 +40,7 @@ QString summaryTable(const BatchReport& report, const store::RunLog& log, const 
     if (!report.keptBackup.isEmpty())
         lines << QStringLiteral("Frühere Sicherung aufbewahrt: %1").arg(visibleText(report.keptBackup));
     if (report.skipLimit) {
-        lines << QStringLiteral("Übersprungene Vorgänge: %1, erlaubt: %2 (--max-skipped %3)")
+        lines << QStringLiteral("Grenze --max-skipped %3: %1 übersprungen, erlaubt %2")
                      .arg(report.skipLimit->skipped)
                      .arg(numberFormat.toString(report.skipLimit->allowed, 'g', 15), visibleText(report.skipLimit->limit));
         if (!report.skipLimit->restoredFrom.isEmpty())

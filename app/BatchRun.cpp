@@ -62,7 +62,7 @@ int BatchRun::run()
     runClock_.start();
     report_.paths = readDataPaths(settings_, sharedDocumentsFolder_);
     if (options_.restore)
-        return restoreTarget(console_, report_.paths.Datenpfad_neu, options_.restoreFrom);
+        return restoreTarget(console_, report_.paths, options_.restoreFrom);
     report_.check = options_.check;
     // Refused before anything is written, the report included: it would replace that file.
     if (options_.report) {

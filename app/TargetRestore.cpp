@@ -25,6 +25,8 @@ const QString noBackup = QStringLiteral(
 const QString notADataFile
     = QStringLiteral("\"%1\" ist keine Datendatei oder ist mit einem unbekannten Kennwort geschützt; "
                      "die Tavik 5.0 Datendatei wird daraus nicht zurückgeholt.");
+const QString isTheSource = QStringLiteral("\"%1\" ist die Tavik 2.0 Datendatei und keine Sicherung der Tavik 5.0 "
+                                          "Datendatei; die Übertragung macht \"tavik-migrate --batch\".");
 const QString isTheTarget
     = QStringLiteral("\"%1\" ist die Tavik 5.0 Datendatei selbst und keine Sicherung davon.");
 const QString alreadyEqual
@@ -91,12 +93,14 @@ bool sameFile(const QString& first, const QString& second)
 }
 
 // Why the backup cannot be put back at all; empty when it can.
-QString whyNoBackupToTake(const QString& backup, const QString& target)
+QString whyNoBackupToTake(const QString& backup, const DataPaths& paths)
 {
     if (!QFileInfo(backup).isFile())
         return noBackup.arg(backup);
-    if (sameFile(backup, target))
+    if (sameFile(backup, paths.Datenpfad_neu))
         return isTheTarget.arg(backup);
+    if (sameFile(backup, paths.Datenpfad_alt))
+        return isTheSource.arg(backup);
     if (!isDataFile(backup))
         return notADataFile.arg(backup);
     return {};
@@ -140,8 +144,9 @@ UndoneRun undoRun(const QString& Datenpfad_neu, const QString& backup, const QDa
     return result;
 }
 
-int restoreTarget(BatchConsole& console, const QString& Datenpfad_neu, const std::optional<QString>& from)
+int restoreTarget(BatchConsole& console, const DataPaths& paths, const std::optional<QString>& from)
 {
+    const QString& Datenpfad_neu = paths.Datenpfad_neu;
     const QString backup = from.value_or(backupPathFor(Datenpfad_neu));
     const TargetGuard guard = TargetGuard::lock(Datenpfad_neu);
     const auto refuse = [&console](int status, const QString& why) {
@@ -150,7 +155,7 @@ int restoreTarget(BatchConsole& console, const QString& Datenpfad_neu, const std
     };
     if (guard.refusal() == TargetGuard::Refusal::InUseByAnotherRun)
         return refuse(1, guard.cause());
-    if (const QString why = whyNoBackupToTake(backup, Datenpfad_neu); !why.isEmpty())
+    if (const QString why = whyNoBackupToTake(backup, paths); !why.isEmpty())
         return refuse(2, why);
     if (const QString why = whyTargetNotReplaceable(Datenpfad_neu); !why.isEmpty())
         return refuse(1, why);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/BatchConsole.h"
+#include "app/StartUp.h"
 
 #include <QDateTime>
 #include <QString>
@@ -24,7 +25,8 @@ UndoneRun undoRun(const QString& Datenpfad_neu, const QString& backup, const QDa
 
 // --restore: puts the newer edition's file back from its backup (tavik_50.ba0, or the file given),
 // under the run lock and after the checks a run makes; the file it replaces is kept under a dated
-// backup name, so that a restore can be undone the same way. Returns the exit status.
-int restoreTarget(BatchConsole& console, const QString& Datenpfad_neu, const std::optional<QString>& from);
+// backup name, so that a restore can be undone the same way. The older edition's file is no backup
+// of it. Returns the exit status.
+int restoreTarget(BatchConsole& console, const DataPaths& paths, const std::optional<QString>& from);
 
 } // namespace tavik::app

@@ -2,6 +2,7 @@
 #include "store/RunLock.h"
 #include "tests/reliability/FileState.h"
 #include "tests/reliability/MigrationProgram.h"
+#include "tests/reliability/TestMount.h"
 #include "tests/support/FolderContent.h"
 #include "tools/SampleHotel.h"
 
@@ -37,11 +38,15 @@ private:
         return QJsonDocument::fromJson(contentOf(report()).value_or(QByteArray())).object();
     }
 
+    // Run by an office colleague instead of the files' owner, when set.
+    bool asColleague_ = false;
+
     ProgramResult run(const QStringList& arguments) const
     {
         QProcessEnvironment environment = hotel_->environment();
         environment.insert(QStringLiteral("TMPDIR"), temp_->path());
-        return reliability::runProgram(environment, arguments);
+        return asColleague_ ? reliability::runProgramAs(reliability::unprivilegedUser, environment, arguments)
+                            : reliability::runProgram(environment, arguments);
     }
 
     QStringList namesIn(const QString& pattern) const
@@ -52,6 +57,7 @@ private:
 private slots:
     void init()
     {
+        asColleague_ = false;
         hotel_ = std::make_unique<reliability::MigrationFolder>();
         temp_ = std::make_unique<QTemporaryDir>();
         reports_ = std::make_unique<QTemporaryDir>();
@@ -92,6 +98,13 @@ private slots:
             QVERIFY(QFile::rename(hotel_->target(), data(QStringLiteral("echt_50.mdb"))));
             QVERIFY(QFile::link(QStringLiteral("echt_50.mdb"), hotel_->target()));
         }
+        if (situation == QLatin1String("read-only")) {
+            asColleague_ = true;
+            for (const QString& folder : { hotelFolder(), temp_->path(), reports_->path() })
+                QVERIFY(reliability::handOver(folder, reliability::unprivilegedUser));
+            QVERIFY(QFile::setPermissions(
+                hotel_->target(), QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        }
         store::RunLock otherRun;
         if (situation == QLatin1String("lock"))
             otherRun = store::RunLock::take(hotel_->target());
@@ -110,6 +123,22 @@ private slots:
 
         const ProgramResult real = run(reliability::batchArguments(further));
         QVERIFY2(real.exitCode == exitCode, qPrintable(real.describe()));
+    }
+
+    void checkSaysWhenItsFolderIsTooSmall()
+    {
+        QString whyNot;
+        const auto smallDisk = reliability::TestMount::smallDisk(temp_->path(), 64 * 1024, whyNot);
+        if (!smallDisk)
+            QSKIP(qPrintable(whyNot));
+        const auto before = testsupport::folderContent(hotelFolder());
+        const ProgramResult check = run(reliability::batchArguments({ "--check" }));
+        QVERIFY2(check.exitCode == 1 && check.err.contains(QStringLiteral("zu wenig Platz"))
+                && check.err.contains(QStringLiteral("TMPDIR")),
+            qPrintable(check.describe()));
+        QVERIFY(testsupport::folderContent(hotelFolder()) == before);
+        QCOMPARE(QDir(temp_->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList());
     }
 
     void overTheLimitPutsTheTargetBack_data()
