@@ -71,10 +71,10 @@ int BatchRun::run()
             return BadInput;
         }
         reportFile_.emplace(*options_.report);
-        log_.addSink(*reportFile_);
     }
     if (const std::optional<int> stopped = checkBeforeChanging())
         return *stopped;
+    startReporting();
     try {
         takeChosenSource();
         if (!copyAndBind())
@@ -144,6 +144,22 @@ void BatchRun::takeChosenSource()
     endTask(QStringLiteral("Quelle: %1").arg(report_.paths.Datenpfad_alt));
 }
 
+void BatchRun::startReporting()
+{
+    if (!reportFile_)
+        return;
+    if (checkFolder_)
+        log_.addSink(reportInRealNames_.emplace(*checkFolder_, *reportFile_));
+    else
+        log_.addSink(*reportFile_);
+}
+
+QString BatchRun::summary() const
+{
+    const QString table = summaryTable(report_, log_, console_.numberFormat());
+    return checkFolder_ ? checkFolder_->inRealNames(table) : table;
+}
+
 int BatchRun::succeed()
 {
     if (!options_.check)
@@ -152,7 +168,7 @@ int BatchRun::succeed()
     const int status = report(Success);
     if (options_.check)
         console_.result(nothingChangedLine() + QLatin1Char('\n') + wouldSucceed);
-    console_.result(summaryTable(report_, log_, console_.numberFormat()));
+    console_.result(summary());
     return status;
 }
 
@@ -282,12 +298,14 @@ int BatchRun::stop(int status, const QString& message, const QString& cause)
         console_.result(nothingChangedLine() + QLatin1Char('\n') + wouldStop.arg(status));
     // What the tasks did matters most where they all ran and were undone.
     if ((options_.check && !report_.tasks.isEmpty()) || status == TooManySkipped)
-        console_.result(summaryTable(report_, log_, console_.numberFormat()));
-    console_.error(message);
-    if (!cause.isEmpty())
-        console_.error(cause);
-    report_.message = message;
-    report_.cause = cause;
+        console_.result(summary());
+    const QString said = checkFolder_ ? checkFolder_->inRealNames(message) : message;
+    const QString why = checkFolder_ ? checkFolder_->inRealNames(cause) : cause;
+    console_.error(said);
+    if (!why.isEmpty())
+        console_.error(why);
+    report_.message = said;
+    report_.cause = why;
     return report(status);
 }
 

@@ -62,6 +62,9 @@ private:
     bool withinSkipLimit(qint64 reservationsWalked);
     int undoOverLimit();
     int succeed();
+    // The report gets the skipped operations from here on; a check's under the real files' names.
+    void startReporting();
+    QString summary() const;
     // The task being run is always the last record; it is finished before the next one begins.
     void beginTask(const QString& name);
     TaskRecord& currentTask() { return report_.tasks.last(); }
@@ -81,6 +84,7 @@ private:
     store::RunLog log_;
     // Declared after the log, which hands it every skipped operation.
     std::optional<ReportFile> reportFile_;
+    std::optional<CheckFolder::RealNames> reportInRealNames_;
     TargetGuard guard_;
     BatchReport report_;
     QString vatAnswer_;

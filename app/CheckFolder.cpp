@@ -71,6 +71,7 @@ std::optional<CheckStop> CheckFolder::copy(const DataPaths& real, const std::opt
             {} };
     }
     work_.Datenpfad_alt = copyInto(QStringLiteral("alt"), real.Datenpfad_alt);
+    chosenReal_ = chosenSource;
     if (chosenSource)
         chosenSource_ = copyInto(QStringLiteral("wahl"), *chosenSource);
     work_.Datenpfad_neu = dir_.filePath(QStringLiteral("neu/")) + QFileInfo(real.Datenpfad_neu).fileName();
@@ -116,6 +117,31 @@ std::optional<CheckStop> CheckFolder::whyRealRunWouldStop() const
         return CheckStop { 1, copyFailed,
             QStringLiteral("Im Ordner \"%1\" wäre zu wenig Platz für die Kopie.").arg(folder) };
     return std::nullopt;
+}
+
+void CheckFolder::RealNames::add(const store::SkippedOperation& operation)
+{
+    store::SkippedOperation named = operation;
+    named.reason = folder_.inRealNames(operation.reason);
+    next_.add(named);
+}
+
+QString CheckFolder::inRealNames(QString text) const
+{
+    const auto folderOf = [](const QString& path) { return QFileInfo(path).path(); };
+    QList<std::pair<QString, QString>> names { { work_.Datenpfad_neu, real_.Datenpfad_neu },
+        { work_.Datenpfad_alt, real_.Datenpfad_alt } };
+    if (chosenReal_)
+        names.append({ chosenSource_, *chosenReal_ });
+    // Files first, then their folders, so that a backup or a journal beside a copy is named where it would
+    // lie.
+    for (const auto& [copy, real] : QList(names))
+        names.append({ folderOf(copy), folderOf(real) });
+    for (const auto& [copy, real] : names) {
+        if (!copy.isEmpty())
+            text.replace(copy, real);
+    }
+    return text;
 }
 
 } // namespace tavik::app

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/StartUp.h"
+#include "store/RunLog.h"
 
 #include <QString>
 #include <QTemporaryDir>
@@ -34,6 +35,24 @@ public:
     // What the copies cannot show: why a real run could not back up or replace the real target,
     // in the order a real run meets it.
     std::optional<CheckStop> whyRealRunWouldStop() const;
+    // A message with the copies' paths put back to the files they stand for: the copies are gone
+    // when the user reads it.
+    QString inRealNames(QString text) const;
+
+    // Hands each skipped operation on with the copies' paths in its reason put back, for the report.
+    class RealNames : public store::SkippedSink {
+    public:
+        RealNames(const CheckFolder& folder, store::SkippedSink& next)
+            : folder_(folder)
+            , next_(next)
+        {
+        }
+        void add(const store::SkippedOperation& operation) override;
+
+    private:
+        const CheckFolder& folder_;
+        store::SkippedSink& next_;
+    };
 
 private:
     QString copyInto(const QString& subfolder, const QString& file) const;
@@ -42,6 +61,7 @@ private:
     DataPaths real_;
     DataPaths work_;
     QString chosenSource_;
+    std::optional<QString> chosenReal_;
 };
 
 } // namespace tavik::app

@@ -55,14 +55,21 @@ const QString noTargetNotMoved
     = QStringLiteral("Vor dem Lauf gab es keine Tavik 5.0 Datendatei; die fehlgeschlagene Kopie "
                      "konnte nicht verschoben werden und liegt noch unter \"%1\".");
 
-bool opensWith(const QString& path, const QString& password)
+// Opened, found whole by SQLite and holding the tables both editions' files have; a file cut short,
+// an empty one or another program's database is no backup of the target.
+bool opensAsDataFile(const QString& path, const QString& password)
 {
     try {
         store::OpenOptions options;
         options.readOnly = true;
         options.password = password;
-        store::Connection::open(path, options)->close();
-        return true;
+        const auto connection = store::Connection::open(path, options);
+        store::Statement whole = connection->prepare(QStringLiteral("PRAGMA quick_check"));
+        if (!whole.step() || whole.text(0) != QLatin1String("ok"))
+            return false;
+        store::Statement tables = connection->prepare(QStringLiteral(
+            "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND lower(name) IN ('einstellungen', 'reservierungen')"));
+        return tables.step() && tables.text(0) == QLatin1String("2");
     } catch (const store::EngineError&) {
         return false;
     }
@@ -71,7 +78,7 @@ bool opensWith(const QString& path, const QString& password)
 // What the program opens as a data file: SQLite without a key, or with the data-file password.
 bool isDataFile(const QString& path)
 {
-    return opensWith(path, QString()) || opensWith(path, dataFilePassword);
+    return opensAsDataFile(path, QString()) || opensAsDataFile(path, dataFilePassword);
 }
 
 QString failedCopyPathFor(const QString& Datenpfad_neu, const QDateTime& now)
