@@ -66,6 +66,32 @@ QString whyNotTogether(const BatchOptions& options, bool batch, bool batchOption
     return {};
 }
 
+// The value of an option whose value may be left out: what follows is only taken when it cannot be
+// an option, so "--restore --batch" restores from the usual backup.
+std::optional<QString> optionalValue(const QStringList& arguments, int& i, const std::optional<QString>& inlineValue)
+{
+    if (inlineValue || i + 1 >= arguments.size() || arguments[i + 1].startsWith(QLatin1Char('-')))
+        return inlineValue;
+    return arguments[++i];
+}
+
+// The checks that need every option seen.
+CommandLine completed(CommandLine line, bool batch, bool batchOptionSeen, const std::optional<QString>& maxSkipped)
+{
+    if (const QString why = whyNotTogether(line.batch, batch, batchOptionSeen); !why.isEmpty())
+        return invalid(why);
+    if (maxSkipped) {
+        line.batch.maxSkipped = SkipLimit::parse(*maxSkipped);
+        if (!line.batch.maxSkipped)
+            return invalid(QStringLiteral("Falscher Wert für --max-skipped: \"%1\". Erlaubt sind eine ganze Zahl ab 0 (zum Beispiel 50) "
+                                          "oder ein Anteil der Reservierungen von 0 bis 100 Prozent (zum Beispiel 2%).")
+                               .arg(*maxSkipped));
+    }
+    if (batch || line.batch.restore)
+        line.mode = CommandLine::Mode::Batch;
+    return line;
+}
+
 } // namespace
 
 CommandLine parseCommandLine(const QStringList& arguments)
@@ -102,12 +128,9 @@ CommandLine parseCommandLine(const QStringList& arguments)
             if (line.batch.restore)
                 return repeated(name);
             line.batch.restore = true;
-            // The file is optional: what follows is only taken when it cannot be an option.
-            if (!inlineValue && i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1Char('-')))
-                inlineValue = arguments[++i];
-            if (inlineValue && inlineValue->isEmpty())
+            line.batch.restoreFrom = optionalValue(arguments, i, inlineValue);
+            if (line.batch.restoreFrom && line.batch.restoreFrom->isEmpty())
                 return missingValue(name);
-            line.batch.restoreFrom = inlineValue;
             continue;
         }
         std::optional<QString>* slot = valueSlot(line.batch, maxSkipped, name);
@@ -127,18 +150,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
         *slot = *inlineValue;
         batchOptionSeen = true;
     }
-    if (const QString why = whyNotTogether(line.batch, batch, batchOptionSeen); !why.isEmpty())
-        return invalid(why);
-    if (maxSkipped) {
-        line.batch.maxSkipped = SkipLimit::parse(*maxSkipped);
-        if (!line.batch.maxSkipped)
-            return invalid(QStringLiteral("Falscher Wert für --max-skipped: \"%1\". Erlaubt sind eine ganze Zahl ab 0 (zum Beispiel 50) "
-                                          "oder ein Anteil der Reservierungen von 0 bis 100 Prozent (zum Beispiel 2%).")
-                               .arg(*maxSkipped));
-    }
-    if (batch || line.batch.restore)
-        line.mode = CommandLine::Mode::Batch;
-    return line;
+    return completed(std::move(line), batch, batchOptionSeen, maxSkipped);
 }
 
 QString helpText()
