@@ -137,7 +137,7 @@ void BatchRun::takeChosenSource()
     if (!options_.source)
         return;
     beginTask(taskSelect);
-    // A check removes the password of its copy only; the chosen file is never opened.
+    // A check removes the password of its copy only; the chosen file itself is only read.
     const QString chosen = checkFolder_ ? checkFolder_->chosenSource() : *options_.source;
     sourceSelection::accept(chosen, session_->engine, session_->controls, work_, log_);
     report_.paths.Datenpfad_alt = checkFolder_ ? *options_.source : work_.Datenpfad_alt;
