@@ -11,6 +11,11 @@
 #include <QLocale>
 #include <QStorageInfo>
 
+#ifndef Q_OS_WIN
+#include <cstdio>
+#include <sys/file.h>
+#endif
+
 namespace tavik::app {
 
 namespace {
@@ -25,6 +30,27 @@ const QString noBackup
     = QStringLiteral("Die Tavik 5.0 Datendatei \"%1\" könnte nicht nach \"%2\" gesichert werden (%3); "
                      "ohne Sicherung würde sie nicht ersetzt.");
 const QString journalSuffixes[] = { QStringLiteral("-journal"), QStringLiteral("-wal") };
+const QString folderPrefix = QStringLiteral("tavik-probelauf-");
+const QString aliveMark = QStringLiteral(".laeuft");
+
+#ifndef Q_OS_WIN
+bool holdsExclusively(QFile& file)
+{
+    return ::flock(file.handle(), LOCK_EX | LOCK_NB) == 0;
+}
+
+// The copies hold guests' names and rates: a check that was killed must not leave them lying about.
+void removeFoldersLeftBehind()
+{
+    const QDir temp(QDir::tempPath());
+    for (const QString& name :
+        temp.entryList({ folderPrefix + QLatin1Char('*') }, QDir::Dirs | QDir::NoSymLinks)) {
+        QFile mark(temp.filePath(name) + QLatin1Char('/') + aliveMark);
+        if (mark.open(QIODevice::ReadOnly) && holdsExclusively(mark))
+            QDir(temp.filePath(name)).removeRecursively();
+    }
+}
+#endif
 
 qint64 sizeOf(const QString& path)
 {
@@ -39,13 +65,24 @@ qint64 freeBytes(const QString& folder)
 } // namespace
 
 CheckFolder::CheckFolder()
-    : dir_(QDir::tempPath() + QStringLiteral("/tavik-probelauf-XXXXXX"))
 {
+#ifndef Q_OS_WIN
+    removeFoldersLeftBehind();
+#endif
+    dir_ = std::make_unique<QTemporaryDir>(
+        QDir::tempPath() + QLatin1Char('/') + folderPrefix + QStringLiteral("XXXXXX"));
+#ifndef Q_OS_WIN
+    // Locked before it gets its name, so that no other check finds it unheld.
+    alive_ = std::make_unique<QFile>(dir_->filePath(aliveMark + QStringLiteral("-neu")));
+    if (alive_->open(QIODevice::WriteOnly) && holdsExclusively(*alive_))
+        std::rename(QFile::encodeName(alive_->fileName()).constData(),
+            QFile::encodeName(dir_->filePath(aliveMark)).constData());
+#endif
 }
 
 QString CheckFolder::copyInto(const QString& subfolder, const QString& file) const
 {
-    const QString folder = dir_.filePath(subfolder);
+    const QString folder = dir_->filePath(subfolder);
     QDir().mkpath(folder);
     const QString copy = folder + QLatin1Char('/') + QFileInfo(file).fileName();
     // A file that cannot be copied (missing, in use) is left out: the chain then meets it as a real run
@@ -56,15 +93,15 @@ QString CheckFolder::copyInto(const QString& subfolder, const QString& file) con
 
 std::optional<CheckStop> CheckFolder::copy(const DataPaths& real, const std::optional<QString>& chosenSource)
 {
-    if (!dir_.isValid())
-        return CheckStop { 1, noFolder.arg(dir_.errorString()), {} };
+    if (!dir_->isValid())
+        return CheckStop { 1, noFolder.arg(dir_->errorString()), {} };
     real_ = real;
     const qint64 target = sizeOf(real.Datenpfad_neu);
     const qint64 source = qMax(sizeOf(real.Datenpfad_alt), chosenSource ? sizeOf(*chosenSource) : 0);
     // The target, its backup, the source and the copy of it that replaces the target, which grows by the
     // import.
     const qint64 needed = 2 * target + 4 * source;
-    if (const qint64 free = freeBytes(dir_.path()); free >= 0 && free < needed) {
+    if (const qint64 free = freeBytes(dir_->path()); free >= 0 && free < needed) {
         const QLocale format;
         return CheckStop { 1,
             noRoom.arg(QDir::tempPath(), format.formattedDataSize(needed), format.formattedDataSize(free)),
@@ -74,8 +111,8 @@ std::optional<CheckStop> CheckFolder::copy(const DataPaths& real, const std::opt
     chosenReal_ = chosenSource;
     if (chosenSource)
         chosenSource_ = copyInto(QStringLiteral("wahl"), *chosenSource);
-    work_.Datenpfad_neu = dir_.filePath(QStringLiteral("neu/")) + QFileInfo(real.Datenpfad_neu).fileName();
-    QDir().mkpath(dir_.filePath(QStringLiteral("neu")));
+    work_.Datenpfad_neu = dir_->filePath(QStringLiteral("neu/")) + QFileInfo(real.Datenpfad_neu).fileName();
+    QDir().mkpath(dir_->filePath(QStringLiteral("neu")));
     // Taken as it stands, journal included (the chain plays a hot one back into the copy as a real run does).
     const TargetGuard lock = TargetGuard::lock(real.Datenpfad_neu);
     if (lock.refusal() == TargetGuard::Refusal::InUseByAnotherRun)

@@ -3,8 +3,11 @@
 #include "app/StartUp.h"
 #include "store/RunLog.h"
 
+#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
+
+#include <memory>
 
 #include <optional>
 
@@ -20,8 +23,8 @@ struct CheckStop {
 // The private temporary folder a check (--check) runs the whole chain in: copies of the older
 // file, of a file chosen with --source and of the target as it stands, taken under the target's
 // run lock so that no run is half way through it. The real files are only ever read; the folder
-// and everything in it goes with the object, however the check ends. A check killed outright
-// leaves it in the system's temporary folder (TMPDIR) under "tavik-probelauf-".
+// and everything in it goes with the object. A check killed outright leaves it in the system's
+// temporary folder (TMPDIR) under "tavik-probelauf-"; the next check removes it.
 class CheckFolder {
 public:
     CheckFolder();
@@ -57,7 +60,9 @@ public:
 private:
     QString copyInto(const QString& subfolder, const QString& file) const;
 
-    QTemporaryDir dir_;
+    std::unique_ptr<QTemporaryDir> dir_;
+    // Held while the check lives, so that the next check tells a folder in use from one left behind.
+    std::unique_ptr<QFile> alive_;
     DataPaths real_;
     DataPaths work_;
     QString chosenSource_;

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/file.h>
+
 #include "AppTestFiles.h"
 
 using namespace tavik;
@@ -139,6 +141,24 @@ private slots:
         QVERIFY(testsupport::folderContent(hotelFolder()) == before);
         QCOMPARE(QDir(temp_->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
             QStringList());
+    }
+
+    void copiesOfAKilledCheckAreRemovedByTheNext()
+    {
+        const QDir temp(temp_->path());
+        for (const QString& name :
+            { QStringLiteral("tavik-probelauf-tot123"), QStringLiteral("tavik-probelauf-lebt45") }) {
+            QVERIFY(temp.mkpath(name + QStringLiteral("/neu")));
+            QVERIFY(reliability::writeContent(temp.filePath(name + QStringLiteral("/.laeuft")), {}));
+            QVERIFY(QFile::copy(hotel_->target(), temp.filePath(name + QStringLiteral("/neu/tavik_50.mdb"))));
+        }
+        // A check still at work holds its mark.
+        QFile alive(temp.filePath(QStringLiteral("tavik-probelauf-lebt45/.laeuft")));
+        QVERIFY(alive.open(QIODevice::ReadOnly) && ::flock(alive.handle(), LOCK_EX | LOCK_NB) == 0);
+        const ProgramResult check = run(reliability::batchArguments({ "--check" }));
+        QVERIFY2(check.exitCode == 0, qPrintable(check.describe()));
+        QCOMPARE(temp.entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+            QStringList { QStringLiteral("tavik-probelauf-lebt45") });
     }
 
     void overTheLimitPutsTheTargetBack_data()
