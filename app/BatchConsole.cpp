@@ -11,6 +11,7 @@
 #define isatty _isatty
 #define fileno _fileno
 #else
+#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -40,6 +41,11 @@ BatchConsole::BatchConsole(QLocale numberFormat, std::FILE* out, std::FILE* err,
     , in_(in)
     , progress_(isTerminal(err))
 {
+#ifndef Q_OS_WIN
+    // A reader that goes away ("| head") must not end a run half way, nor a check before it has
+    // removed its copies: writes to it simply fail.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
 }
 
 void BatchConsole::write(std::FILE* stream, const QString& text)

@@ -14,6 +14,11 @@ QString seconds(double value, const QLocale& numberFormat)
 
 } // namespace
 
+QString nothingChangedLine()
+{
+    return QStringLiteral("Probelauf: Es wurde nichts geändert; alle Aufgaben liefen auf Kopien in einem temporären Ordner.");
+}
+
 QString summaryTable(const BatchReport& report, const store::RunLog& log, const QLocale& numberFormat)
 {
     using store::visibleText;
@@ -34,6 +39,15 @@ QString summaryTable(const BatchReport& report, const store::RunLog& log, const 
         lines << QStringLiteral("Sicherung: %1").arg(visibleText(report.backup));
     if (!report.keptBackup.isEmpty())
         lines << QStringLiteral("Frühere Sicherung aufbewahrt: %1").arg(visibleText(report.keptBackup));
+    if (report.skipLimit) {
+        lines << QStringLiteral("Grenze --max-skipped %3: %1 übersprungen, erlaubt %2")
+                     .arg(report.skipLimit->skipped)
+                     .arg(numberFormat.toString(report.skipLimit->allowed, 'g', 15), visibleText(report.skipLimit->limit));
+        if (!report.skipLimit->restoredFrom.isEmpty())
+            lines << QStringLiteral("Zurückgeholt aus: %1").arg(visibleText(report.skipLimit->restoredFrom));
+        if (!report.skipLimit->failedCopy.isEmpty())
+            lines << QStringLiteral("Fehlgeschlagene Kopie: %1").arg(visibleText(report.skipLimit->failedCopy));
+    }
 
     if (log.skippedTotal() > 0) {
         lines << QString() << QStringLiteral("Übersprungene Vorgänge:");

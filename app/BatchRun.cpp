@@ -3,6 +3,7 @@
 #include "app/ReportPath.h"
 #include "app/ShellTasks.h"
 #include "app/SourceSelection.h"
+#include "app/TargetRestore.h"
 #include "import/ImportRun.h"
 #include "prepare/FoodAndDrinkVat.h"
 #include "prepare/SchemaExtension.h"
@@ -20,6 +21,13 @@ const QString vatNotAnswered = QStringLiteral(
     "Die Frage nach der MwSt. für Speisen und Getränke wurde nicht beantwortet. Es wurde nichts geändert.");
 const QString copyFailed = QStringLiteral("Datendatei ist geöffnet");
 const QString success = QStringLiteral("Sie können jetzt Tavik 5.0 starten");
+const QString wouldSucceed = QStringLiteral("Ein echter Lauf würde gelingen (Rückgabewert 0).");
+const QString wouldStop = QStringLiteral("Ein echter Lauf würde mit Rückgabewert %1 enden:");
+const QString tooManySkipped = QStringLiteral(
+    "Zu viele übersprungene Vorgänge: %1, erlaubt sind höchstens %2 (--max-skipped %3). "
+    "Die Tavik 5.0 Datendatei wurde nicht als importiert gekennzeichnet.");
+const QString wouldBeUndone = QStringLiteral(
+    "Ein echter Lauf würde sie aus ihrer Sicherung zurückholen und die fehlgeschlagene Kopie mit Datum daneben aufbewahren.");
 const QString alreadyImported = QStringLiteral(
     "Die Tavik 5.0 Datendatei \"%1\" ist bereits importiert und wird nicht ersetzt. Mit --force wird sie trotzdem ersetzt.");
 const QString reportNotWritten = QStringLiteral("Der Bericht \"%1\" konnte nicht geschrieben werden.");
@@ -45,15 +53,17 @@ BatchRun::BatchRun(BatchOptions options, BatchConsole& console, SettingsReader s
     , console_(console)
     , settings_(std::move(settings))
     , sharedDocumentsFolder_(std::move(sharedDocumentsFolder))
-    , engine_(console.numberFormat())
-    , controls_(engine_)
 {
+    session_.emplace(console_.numberFormat());
 }
 
 int BatchRun::run()
 {
     runClock_.start();
     report_.paths = readDataPaths(settings_, sharedDocumentsFolder_);
+    if (options_.restore)
+        return restoreTarget(console_, report_.paths, options_.restoreFrom);
+    report_.check = options_.check;
     // Refused before anything is written, the report included: it would replace that file.
     if (options_.report) {
         if (const QString why = whyReportRefused(*options_.report, report_.paths, options_.source); !why.isEmpty()) {
@@ -61,41 +71,104 @@ int BatchRun::run()
             return BadInput;
         }
         reportFile_.emplace(*options_.report);
-        log_.addSink(*reportFile_);
     }
-    if (const std::optional<QString> refusal = takeVatAnswer())
-        return stop(BadInput, *refusal);
-    if (options_.source && !sourceSelection::isAcceptedName(*options_.source))
-        return stop(BadInput, sourceSelection::refusalMessage(*options_.source));
-    guard_ = TargetGuard::lock(report_.paths.Datenpfad_neu);
-    if (guard_.refusal() == TargetGuard::Refusal::InUseByAnotherRun)
-        return stop(CopyFailed, guard_.cause());
-    if (!options_.force && isMarkedImported(report_.paths.Datenpfad_neu))
-        return stop(AlreadyImported, alreadyImported.arg(report_.paths.Datenpfad_neu));
-    guard_.prepare(QDateTime::currentDateTime());
-    report_.backup = guard_.backup().backup;
-    report_.keptBackup = guard_.backup().keptEarlierBackup;
-    if (!guard_.allowsRun())
-        return stop(CopyFailed, copyFailed, guard_.cause());
-    if (options_.source) {
-        beginTask(taskSelect);
-        sourceSelection::accept(*options_.source, engine_, controls_, report_.paths, log_);
-        endTask(QStringLiteral("Quelle: %1").arg(report_.paths.Datenpfad_alt));
-    }
+    if (const std::optional<int> stopped = checkBeforeChanging())
+        return *stopped;
+    startReporting();
     try {
+        takeChosenSource();
         if (const store::CopyResult copy = copyAndBind(); !copy)
             return stop(CopyFailed, copyFailed, copy.germanCause());
         prepareTarget();
-        if (!importReservations())
+        const qint64 walked = importReservations();
+        if (walked < 0)
             return stop(NoReservations, report_.message);
+        if (!withinSkipLimit(walked))
+            return undoOverLimit();
         finish();
     } catch (const std::exception& error) {
         return stop(EngineFailure, engineMessage(error));
     }
-    console_.result(success);
+    return succeed();
+}
+
+std::optional<int> BatchRun::checkBeforeChanging()
+{
+    if (const std::optional<QString> refusal = takeVatAnswer())
+        return stop(BadInput, *refusal);
+    if (options_.source && !sourceSelection::isAcceptedName(*options_.source))
+        return stop(BadInput, sourceSelection::refusalMessage(*options_.source));
+    work_ = report_.paths;
+    if (options_.check) {
+        if (const std::optional<int> stopped = copyForCheck())
+            return stopped;
+    }
+    guard_ = TargetGuard::lock(work_.Datenpfad_neu);
+    if (guard_.refusal() == TargetGuard::Refusal::InUseByAnotherRun)
+        return stop(CopyFailed, guard_.cause());
+    if (!options_.force && isMarkedImported(work_.Datenpfad_neu))
+        return stop(AlreadyImported, alreadyImported.arg(report_.paths.Datenpfad_neu));
+    guard_.prepare(QDateTime::currentDateTime());
+    // A check's backup lies among its copies and goes with them.
+    if (!options_.check) {
+        report_.backup = guard_.backup().backup;
+        report_.keptBackup = guard_.backup().keptEarlierBackup;
+    }
+    if (!guard_.allowsRun())
+        return stop(CopyFailed, copyFailed, guard_.cause());
+    if (checkFolder_) {
+        if (const std::optional<CheckStop> predicted = checkFolder_->whyRealRunWouldStop())
+            return stop(predicted->exitStatus, predicted->message, predicted->cause);
+    }
+    return std::nullopt;
+}
+
+std::optional<int> BatchRun::copyForCheck()
+{
+    checkFolder_.emplace();
+    if (const std::optional<CheckStop> stopped = checkFolder_->copy(report_.paths, options_.source))
+        return stop(stopped->exitStatus, stopped->message, stopped->cause);
+    work_ = checkFolder_->paths();
+    return std::nullopt;
+}
+
+void BatchRun::takeChosenSource()
+{
+    if (!options_.source)
+        return;
+    beginTask(taskSelect);
+    // A check removes the password of its copy only; the chosen file itself is only read.
+    const QString chosen = checkFolder_ ? checkFolder_->chosenSource() : *options_.source;
+    sourceSelection::accept(chosen, session_->engine, session_->controls, work_, log_);
+    report_.paths.Datenpfad_alt = checkFolder_ ? *options_.source : work_.Datenpfad_alt;
+    endTask(QStringLiteral("Quelle: %1").arg(report_.paths.Datenpfad_alt));
+}
+
+void BatchRun::startReporting()
+{
+    if (!reportFile_)
+        return;
+    if (checkFolder_)
+        log_.addSink(reportInRealNames_.emplace(*checkFolder_, *reportFile_));
+    else
+        log_.addSink(*reportFile_);
+}
+
+QString BatchRun::summary() const
+{
+    const QString table = summaryTable(report_, log_, console_.numberFormat());
+    return checkFolder_ ? checkFolder_->inRealNames(table) : table;
+}
+
+int BatchRun::succeed()
+{
+    if (!options_.check)
+        console_.result(success);
     report_.message = success;
     const int status = report(Success);
-    console_.result(summaryTable(report_, log_, console_.numberFormat()));
+    if (options_.check)
+        console_.result(nothingChangedLine() + QLatin1Char('\n') + wouldSucceed);
+    console_.result(summary());
     return status;
 }
 
@@ -134,14 +207,14 @@ void BatchRun::endTask(const QString& result)
 store::CopyResult BatchRun::copyAndBind()
 {
     beginTask(taskCopy);
-    if (store::CopyResult copy = copyDataFile(report_.paths); !copy)
+    if (store::CopyResult copy = copyDataFile(work_); !copy)
         return copy;
-    const qint64 size = QFileInfo(report_.paths.Datenpfad_neu).size();
+    const qint64 size = QFileInfo(work_.Datenpfad_neu).size();
     currentTask().counts.insert(QStringLiteral("bytes"), double(size));
     endTask(QStringLiteral("Datei kopiert (%1)").arg(console_.numberFormat().formattedDataSize(size)));
 
     beginTask(taskBind);
-    bindTargetRecordSources(controls_, report_.paths.Datenpfad_neu);
+    bindTargetRecordSources(session_->controls, work_.Datenpfad_neu);
     endTask(QStringLiteral("Reservierungen und Verzehr der Kopie geöffnet"));
     return {};
 }
@@ -149,13 +222,13 @@ store::CopyResult BatchRun::copyAndBind()
 bool BatchRun::prepareTarget()
 {
     beginTask(taskVat);
-    prepare::bindArticles(controls_, report_.paths.Datenpfad_neu);
-    const int articles = prepare::applyFoodAndDrinkVat(controls_, vatAnswer_, log_);
+    prepare::bindArticles(session_->controls, work_.Datenpfad_neu);
+    const int articles = prepare::applyFoodAndDrinkVat(session_->controls, vatAnswer_, log_);
     currentTask().counts = QJsonObject{{QStringLiteral("articlesGivenRate"), articles}, {QStringLiteral("rate"), vatAnswer_}};
     endTask(QStringLiteral("%1 Artikel ohne Steuersatz erhielten \"%2\"").arg(articles).arg(vatAnswer_));
 
     beginTask(taskFields);
-    const prepare::SchemaExtension added = prepare::extendSchema(engine_, report_.paths.Datenpfad_neu, log_);
+    const prepare::SchemaExtension added = prepare::extendSchema(session_->engine, work_.Datenpfad_neu, log_);
     currentTask().counts = QJsonObject{{QStringLiteral("Einstellungen"), added.addedToEinstellungen},
                                 {QStringLiteral("Tabelle1"), added.addedToTabelle1},
                                 {QStringLiteral("Tabelle2"), added.addedToTabelle2}};
@@ -164,10 +237,10 @@ bool BatchRun::prepareTarget()
     return true;
 }
 
-bool BatchRun::importReservations()
+qint64 BatchRun::importReservations()
 {
     beginTask(taskImport);
-    const import::ImportResult result = import::runImport(controls_, report_.paths.Datenpfad_neu, report_.paths.Datenpfad_alt,
+    const import::ImportResult result = import::runImport(session_->controls, work_.Datenpfad_neu, work_.Datenpfad_alt,
                                                           progressTrackWidth, console_, log_, console_.numberFormat());
     currentTask().counts = QJsonObject{{QStringLiteral("reservations"), double(result.reservationsWalked)},
                               {QStringLiteral("chargeLines"), double(result.chargeLinesWritten)}};
@@ -177,26 +250,62 @@ bool BatchRun::importReservations()
         report_.message = result.errorText;
     if (!result.stored)
         throw std::runtime_error(result.errorText.toStdString());
-    return result.walkBegan;
+    return result.walkBegan ? qint64(result.reservationsWalked) : -1;
 }
 
 bool BatchRun::finish()
 {
     beginTask(taskFinish);
-    markImported(controls_, report_.paths.Datenpfad_neu);
+    markImported(session_->controls, work_.Datenpfad_neu);
     endTask(QStringLiteral("als \"importiert\" gekennzeichnet"));
     return true;
+}
+
+bool BatchRun::withinSkipLimit(qint64 reservationsWalked)
+{
+    if (!options_.maxSkipped)
+        return true;
+    SkipLimitRecord& record = report_.skipLimit.emplace();
+    record.limit = options_.maxSkipped->text();
+    record.allowed = options_.maxSkipped->allowed(reservationsWalked);
+    record.skipped = log_.skippedTotal();
+    record.exceeded = options_.maxSkipped->exceededBy(record.skipped, reservationsWalked);
+    return !record.exceeded;
+}
+
+int BatchRun::undoOverLimit()
+{
+    SkipLimitRecord& record = *report_.skipLimit;
+    const QString overLimit = tooManySkipped.arg(record.skipped)
+                                  .arg(console_.numberFormat().toString(record.allowed, 'g', 15), record.limit);
+    if (options_.check)
+        return stop(TooManySkipped, overLimit + QLatin1Char(' ') + wouldBeUndone);
+    // Every connection to the target closed before its file is moved or replaced.
+    session_.reset();
+    const UndoneRun undone = undoRun(work_.Datenpfad_neu, report_.backup, QDateTime::currentDateTime());
+    record.failedCopy = undone.failedCopy;
+    record.restoredFrom = undone.restoredFrom;
+    return stop(TooManySkipped, overLimit, undone.description);
 }
 
 int BatchRun::stop(int status, const QString& message, const QString& cause)
 {
     if (console_.showsProgress())
         console_.error(QString());
-    console_.error(message);
-    if (!cause.isEmpty())
-        console_.error(cause);
-    report_.message = message;
-    report_.cause = cause;
+    report_.totalSeconds = runClock_.elapsed() / 1000.0;
+    // A check says what it did not change before it says how a real run would end.
+    if (options_.check)
+        console_.result(nothingChangedLine() + QLatin1Char('\n') + wouldStop.arg(status));
+    // What the tasks did matters most where they all ran and were undone.
+    if ((options_.check && !report_.tasks.isEmpty()) || status == TooManySkipped)
+        console_.result(summary());
+    const QString said = checkFolder_ ? checkFolder_->inRealNames(message) : message;
+    const QString why = checkFolder_ ? checkFolder_->inRealNames(cause) : cause;
+    console_.error(said);
+    if (!why.isEmpty())
+        console_.error(why);
+    report_.message = said;
+    report_.cause = why;
     return report(status);
 }
 

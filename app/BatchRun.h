@@ -2,6 +2,7 @@
 
 #include "app/BatchConsole.h"
 #include "app/BatchReport.h"
+#include "app/CheckFolder.h"
 #include "app/CommandLine.h"
 #include "app/ReportFile.h"
 #include "app/StartUp.h"
@@ -21,20 +22,50 @@ namespace tavik::app {
 // the same task functions the window runs. run() returns the exit status.
 class BatchRun {
 public:
-    enum ExitStatus { Success = 0, CopyFailed = 1, BadInput = 2, EngineFailure = 3, NoReservations = 4, AlreadyImported = 5 };
+    enum ExitStatus {
+        Success = 0,
+        CopyFailed = 1,
+        BadInput = 2,
+        EngineFailure = 3,
+        NoReservations = 4,
+        AlreadyImported = 5,
+        TooManySkipped = 6,
+    };
 
     BatchRun(BatchOptions options, BatchConsole& console, SettingsReader settings, QString sharedDocumentsFolder);
 
     int run();
 
 private:
+    // Every engine handle of the run; dropped as a whole to close every connection to the target.
+    struct EngineSession {
+        explicit EngineSession(const QLocale& numberFormat)
+            : engine(numberFormat)
+            , controls(engine)
+        {
+        }
+        store::Engine engine;
+        store::DataControls controls;
+    };
+
     // The refusal when there is no answer to take, in German.
     std::optional<QString> takeVatAnswer();
-    bool checkBeforeChanging();
+    // The start-up checks and the backup; the exit status when the run must not go on.
+    std::optional<int> checkBeforeChanging();
+    std::optional<int> copyForCheck();
+    void takeChosenSource();
     store::CopyResult copyAndBind();
     bool prepareTarget();
-    bool importReservations();
+    // The reservations walked; -1 when the walk could not begin.
+    qint64 importReservations();
     bool finish();
+    // Whether --max-skipped lets the run be kept; records what it decided.
+    bool withinSkipLimit(qint64 reservationsWalked);
+    int undoOverLimit();
+    int succeed();
+    // The report gets the skipped operations from here on; a check's under the real files' names.
+    void startReporting();
+    QString summary() const;
     // The task being run is always the last record; it is finished before the next one begins.
     void beginTask(const QString& name);
     TaskRecord& currentTask() { return report_.tasks.last(); }
@@ -46,11 +77,15 @@ private:
     BatchConsole& console_;
     SettingsReader settings_;
     QString sharedDocumentsFolder_;
-    store::Engine engine_;
-    store::DataControls controls_;
+    // Declared before the engine handles, so that the copies go only after every connection to them.
+    std::optional<CheckFolder> checkFolder_;
+    // The files the chain works on: the real ones, or a check's copies.
+    DataPaths work_;
+    std::optional<EngineSession> session_;
     store::RunLog log_;
     // Declared after the log, which hands it every skipped operation.
     std::optional<ReportFile> reportFile_;
+    std::optional<CheckFolder::RealNames> reportInRealNames_;
     TargetGuard guard_;
     BatchReport report_;
     QString vatAnswer_;

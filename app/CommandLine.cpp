@@ -5,7 +5,7 @@ namespace tavik::app {
 namespace {
 
 // Options that take a value, and where the value goes.
-std::optional<QString>* valueSlot(BatchOptions& options, const QString& name)
+std::optional<QString>* valueSlot(BatchOptions& options, std::optional<QString>& maxSkipped, const QString& name)
 {
     if (name == QLatin1String("--vat"))
         return &options.vat;
@@ -13,6 +13,18 @@ std::optional<QString>* valueSlot(BatchOptions& options, const QString& name)
         return &options.source;
     if (name == QLatin1String("--report"))
         return &options.report;
+    if (name == QLatin1String("--max-skipped"))
+        return &maxSkipped;
+    return nullptr;
+}
+
+// Options that take no value, and the flag each sets.
+bool* flagSlot(BatchOptions& options, const QString& name)
+{
+    if (name == QLatin1String("--force"))
+        return &options.force;
+    if (name == QLatin1String("--check"))
+        return &options.check;
     return nullptr;
 }
 
@@ -29,12 +41,55 @@ CommandLine repeated(const QString& name)
     return invalid(QStringLiteral("%1 ist mehrfach angegeben; bitte nur einmal angeben.").arg(name));
 }
 
+CommandLine missingValue(const QString& name)
+{
+    return invalid(QStringLiteral("Zu %1 fehlt der Wert.").arg(name));
+}
+
 bool isOptionName(const QString& argument)
 {
     static const QStringList names{QStringLiteral("--batch"), QStringLiteral("--force"), QStringLiteral("--vat"),
                                    QStringLiteral("--source"), QStringLiteral("--report"), QStringLiteral("--help"),
-                                   QStringLiteral("-h"), QStringLiteral("--version")};
+                                   QStringLiteral("-h"), QStringLiteral("--version"), QStringLiteral("--check"),
+                                   QStringLiteral("--max-skipped"), QStringLiteral("--restore")};
     return names.contains(argument.section(QLatin1Char('='), 0, 0));
+}
+
+// What the options given so far allow together; empty when they fit.
+QString whyNotTogether(const BatchOptions& options, bool batch, bool batchOptionSeen)
+{
+    if (options.restore && batchOptionSeen)
+        return QStringLiteral("--restore steht für sich allein: --vat, --source, --report, --force, --check und --max-skipped "
+                              "gelten nur für eine Übertragung.");
+    if (batchOptionSeen && !batch)
+        return QStringLiteral("--vat, --source, --report, --force, --check und --max-skipped gelten nur mit --batch.");
+    return {};
+}
+
+// The value of an option whose value may be left out: what follows is only taken when it cannot be
+// an option, so "--restore --batch" restores from the usual backup.
+std::optional<QString> optionalValue(const QStringList& arguments, int& i, const std::optional<QString>& inlineValue)
+{
+    if (inlineValue || i + 1 >= arguments.size() || arguments[i + 1].startsWith(QLatin1Char('-')))
+        return inlineValue;
+    return arguments[++i];
+}
+
+// The checks that need every option seen.
+CommandLine completed(CommandLine line, bool batch, bool batchOptionSeen, const std::optional<QString>& maxSkipped)
+{
+    if (const QString why = whyNotTogether(line.batch, batch, batchOptionSeen); !why.isEmpty())
+        return invalid(why);
+    if (maxSkipped) {
+        line.batch.maxSkipped = SkipLimit::parse(*maxSkipped);
+        if (!line.batch.maxSkipped)
+            return invalid(QStringLiteral("Falscher Wert für --max-skipped: \"%1\". Erlaubt sind eine ganze Zahl ab 0 (zum Beispiel 50) "
+                                          "oder ein Anteil der Reservierungen von 0 bis 100 Prozent (zum Beispiel 2%).")
+                               .arg(*maxSkipped));
+    }
+    if (batch || line.batch.restore)
+        line.mode = CommandLine::Mode::Batch;
+    return line;
 }
 
 } // namespace
@@ -42,7 +97,9 @@ bool isOptionName(const QString& argument)
 CommandLine parseCommandLine(const QStringList& arguments)
 {
     CommandLine line;
+    bool batch = false;
     bool batchOptionSeen = false;
+    std::optional<QString> maxSkipped;
     for (int i = 1; i < arguments.size(); ++i) {
         QString name = arguments[i];
         std::optional<QString> inlineValue;
@@ -55,38 +112,45 @@ CommandLine parseCommandLine(const QStringList& arguments)
         if (name == QLatin1String("--version"))
             return CommandLine{CommandLine::Mode::Version, {}, {}};
         if (name == QLatin1String("--batch")) {
-            if (line.mode == CommandLine::Mode::Batch)
+            if (batch)
                 return repeated(name);
-            line.mode = CommandLine::Mode::Batch;
+            batch = true;
             continue;
         }
-        if (name == QLatin1String("--force")) {
-            if (line.batch.force)
+        if (bool* flag = flagSlot(line.batch, name)) {
+            if (*flag)
                 return repeated(name);
-            line.batch.force = true;
+            *flag = true;
             batchOptionSeen = true;
             continue;
         }
-        std::optional<QString>* slot = valueSlot(line.batch, name);
+        if (name == QLatin1String("--restore")) {
+            if (line.batch.restore)
+                return repeated(name);
+            line.batch.restore = true;
+            line.batch.restoreFrom = optionalValue(arguments, i, inlineValue);
+            if (line.batch.restoreFrom && line.batch.restoreFrom->isEmpty())
+                return missingValue(name);
+            continue;
+        }
+        std::optional<QString>* slot = valueSlot(line.batch, maxSkipped, name);
         if (!slot)
             return invalid(QStringLiteral("Unbekannte Angabe: %1").arg(arguments[i]));
         if (!inlineValue) {
             // "--vat --force" forgot the rate; taking the next option as it would write "--force".
             if (i + 1 >= arguments.size() || isOptionName(arguments[i + 1]))
-                return invalid(QStringLiteral("Zu %1 fehlt der Wert.").arg(name));
+                return missingValue(name);
             inlineValue = arguments[++i];
         }
         if (inlineValue->isEmpty() && name != QLatin1String("--vat"))
-            return invalid(QStringLiteral("Zu %1 fehlt der Wert.").arg(name));
+            return missingValue(name);
         // Which of two values was meant cannot be guessed, and taking either could migrate wrongly.
         if (slot->has_value())
             return repeated(name);
         *slot = *inlineValue;
         batchOptionSeen = true;
     }
-    if (batchOptionSeen && line.mode != CommandLine::Mode::Batch)
-        return invalid(QStringLiteral("--vat, --source, --report und --force gelten nur mit --batch."));
-    return line;
+    return completed(std::move(line), batch, batchOptionSeen, maxSkipped);
 }
 
 QString helpText()
@@ -95,6 +159,8 @@ QString helpText()
         "Aufruf:\n"
         "  tavik-migrate                 öffnet das Programmfenster\n"
         "  tavik-migrate --batch [--vat TEXT] [--source PFAD] [--report DATEI] [--force]\n"
+        "                [--check] [--max-skipped N|P%]\n"
+        "  tavik-migrate --restore [DATEI]\n"
         "  tavik-migrate --help | --version\n"
         "\n"
         "Überträgt die Daten von Tavik 2.0 nach Tavik 5.0: Datenbank kopieren, Datenpfad ändern,\n"
@@ -108,17 +174,28 @@ QString helpText()
         "                   ihr Kennwort wird entfernt)\n"
         "  --report DATEI   schreibt einen Bericht im JSON-Format\n"
         "  --force          ersetzt auch eine bereits importierte Tavik 5.0 Datendatei\n"
+        "  --check          Probelauf: alle Aufgaben auf Kopien in einem temporären Ordner (TMPDIR);\n"
+        "                   es wird nichts geändert, der Rückgabewert sagt, wie ein echter Lauf enden würde\n"
+        "  --max-skipped N|P%\n"
+        "                   mehr als N übersprungene Vorgänge (oder P% der Reservierungen) machen den\n"
+        "                   Lauf rückgängig: die Tavik 5.0 Datendatei wird aus ihrer Sicherung\n"
+        "                   zurückgeholt, die fehlgeschlagene Kopie bleibt mit Datum daneben\n"
+        "  --restore [DATEI]\n"
+        "                   holt die Tavik 5.0 Datendatei aus tavik_50.ba0 (oder aus DATEI, etwa einer\n"
+        "                   Sicherung mit Datum) zurück; die ersetzte Datei bleibt mit Datum daneben\n"
         "\n"
         "Rückgabewerte:\n"
-        "  0  Daten erfolgreich importiert\n"
+        "  0  Daten erfolgreich importiert (mit --restore: Datendatei zurückgeholt)\n"
         "  1  die Datendatei konnte nicht kopiert werden (\"Datendatei ist geöffnet\"), die Tavik 5.0\n"
         "     Datendatei lässt sich nicht sichern oder beschreiben, oder ein anderer Lauf bearbeitet sie;\n"
         "     nichts wurde geändert\n"
         "  2  falsche Eingabe (MwSt. fehlt oder leer, falsche Datei, unbekannte oder doppelte Angabe,\n"
-        "     Einstellungsdatei nicht lesbar)\n"
+        "     Einstellungsdatei nicht lesbar, keine Sicherung zum Zurückholen)\n"
         "  3  Fehler der Datenbank beim Öffnen der Kopie oder beim Abschluss\n"
         "  4  die Reservierungen der Kopie konnten nicht gelesen werden\n"
-        "  5  die Tavik 5.0 Datendatei ist bereits importiert (--force ersetzt sie)\n");
+        "  5  die Tavik 5.0 Datendatei ist bereits importiert (--force ersetzt sie)\n"
+        "  6  mehr übersprungene Vorgänge als --max-skipped erlaubt; die Tavik 5.0 Datendatei wurde\n"
+        "     aus ihrer Sicherung zurückgeholt\n");
 }
 
 } // namespace tavik::app

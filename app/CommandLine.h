@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SkipLimit.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,6 +14,10 @@ struct BatchOptions {
     std::optional<QString> source;  // another older data file, taken as the menu takes it
     std::optional<QString> report;  // where the JSON report goes
     bool force = false;             // replace a target that is already marked imported
+    bool check = false;             // the whole run on temporary copies: says what a run would do
+    std::optional<SkipLimit> maxSkipped; // more skipped operations undo the run
+    bool restore = false;           // put the target back from a backup instead of migrating
+    std::optional<QString> restoreFrom;  // that backup; tavik_50.ba0 when not given
 };
 
 struct CommandLine {
@@ -21,7 +27,10 @@ struct CommandLine {
     QString error;                  // German, for Mode::Invalid
 };
 
-// tavik-migrate | --batch [--vat TEXT] [--source PATH] [--report FILE] [--force] | --help | --version
+// tavik-migrate
+//   | --batch [--vat TEXT] [--source PATH] [--report FILE] [--force] [--check] [--max-skipped N|P%]
+//   | [--batch] --restore [FILE]
+//   | --help | --version
 CommandLine parseCommandLine(const QStringList& arguments);
 QString helpText();
 

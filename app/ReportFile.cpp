@@ -125,7 +125,19 @@ QJsonObject fieldsBesideSkipped(const BatchReport& report)
                                  {QStringLiteral("counts"), task.counts},
                                  {QStringLiteral("skipped"), task.skipped},
                                  {QStringLiteral("seconds"), task.seconds}});
+    QJsonValue skipLimit;
+    if (const std::optional<SkipLimitRecord>& limit = report.skipLimit) {
+        const auto pathOrNull = [](const QString& path) { return path.isEmpty() ? QJsonValue() : QJsonValue(path); };
+        skipLimit = QJsonObject{{QStringLiteral("limit"), limit->limit},
+                                {QStringLiteral("allowed"), limit->allowed},
+                                {QStringLiteral("skipped"), double(limit->skipped)},
+                                {QStringLiteral("exceeded"), limit->exceeded},
+                                {QStringLiteral("failedCopy"), pathOrNull(limit->failedCopy)},
+                                {QStringLiteral("restoredFrom"), pathOrNull(limit->restoredFrom)}};
+    }
     return QJsonObject{{QStringLiteral("source"), report.paths.Datenpfad_alt},
+                       {QStringLiteral("check"), report.check},
+                       {QStringLiteral("maxSkipped"), skipLimit},
                        {QStringLiteral("target"), report.paths.Datenpfad_neu},
                        {QStringLiteral("backup"), report.backup.isEmpty() ? QJsonValue() : QJsonValue(report.backup)},
                        {QStringLiteral("keptBackup"), report.keptBackup.isEmpty() ? QJsonValue() : QJsonValue(report.keptBackup)},

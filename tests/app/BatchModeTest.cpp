@@ -212,6 +212,15 @@ private slots:
                                                               << 2 << "/daten/\\x1b[2Jx.mdb   ist die falsche Datei" << true;
         QTest::newRow("an unknown option with a line break") << QStringList{batch, "--schnell\nweiter"} << "" << 2
                                                              << "Unbekannte Angabe: --schnell\\nweiter\n" << true;
+        const QString limit = QStringLiteral("--max-skipped");
+        const QString limitRefused = QStringLiteral("Falscher Wert für --max-skipped: \"%1\". Erlaubt sind");
+        QTest::newRow("limit not a number") << QStringList{batch, vat, "19", limit, "abc"} << "" << 2 << limitRefused.arg("abc") << true;
+        QTest::newRow("limit negative") << QStringList{batch, vat, "19", limit, "-1"} << "" << 2 << limitRefused.arg("-1") << true;
+        QTest::newRow("limit over 100%") << QStringList{batch, vat, "19", limit, "101%"} << "" << 2 << limitRefused.arg("101%") << true;
+        QTest::newRow("limit empty") << QStringList{batch, vat, "19", "--max-skipped="} << "" << 2 << "Zu --max-skipped fehlt der Wert." << true;
+        QTest::newRow("limit twice") << QStringList{batch, vat, "19", limit, "5", limit, "5"} << "" << 2 << "--max-skipped ist mehrfach angegeben" << true;
+        QTest::newRow("check without --batch") << QStringList{"--check", vat, "19"} << "" << 2 << "gelten nur mit --batch" << true;
+        QTest::newRow("restore twice") << QStringList{"--restore", "--restore"} << "" << 2 << "--restore ist mehrfach angegeben" << true;
         QTest::newRow("source missing") << QStringList{batch, vat, "19"} << "remove source" << 1 << "Datendatei ist geöffnet\nDie Datei \"" << true;
         QTest::newRow("protected source") << QStringList{batch, vat, "19"} << "protect source" << 3
                                           << "ist mit einem Kennwort geschützt oder ist keine Datendatei." << false;
@@ -284,6 +293,7 @@ private slots:
         const Outcome help = run({QStringLiteral("--help")});
         QCOMPARE(help.exitCode, 0);
         QVERIFY(help.out.contains(QStringLiteral("Rückgabewerte:")));
+        QVERIFY(help.out.contains(QStringLiteral("  6  mehr übersprungene Vorgänge als --max-skipped erlaubt")));
         const Outcome version = run({QStringLiteral("--version")});
         QCOMPARE(version.exitCode, 0);
         QVERIFY(version.out.startsWith(QStringLiteral("tavik-migrate ")));

@@ -63,7 +63,10 @@ QByteArray expectedDocument(const app::BatchReport& report, const QList<store::S
     const QJsonObject document{{"source", report.paths.Datenpfad_alt}, {"target", report.paths.Datenpfad_neu},
                                {"backup", report.backup}, {"keptBackup", QJsonValue()}, {"tasks", tasks},
                                {"skipped", skipped}, {"totalSeconds", report.totalSeconds}, {"exitStatus", report.exitStatus},
-                               {"message", report.message}, {"cause", QJsonValue()}};
+                               {"message", report.message}, {"cause", QJsonValue()}, {"check", report.check},
+                               {"maxSkipped", QJsonObject{{"limit", report.skipLimit->limit}, {"allowed", report.skipLimit->allowed},
+                                               {"skipped", double(report.skipLimit->skipped)}, {"exceeded", report.skipLimit->exceeded},
+                                               {"failedCopy", report.skipLimit->failedCopy}, {"restoredFrom", QJsonValue()}}}};
     return QJsonDocument(document).toJson(QJsonDocument::Indented);
 }
 
@@ -79,6 +82,8 @@ app::BatchReport sampleReport(const QString& folder)
                                     QJsonObject{{"reservations", 3.0}, {"chargeLines", 12.0}}, 25, 1.5}};
     report.totalSeconds = 1.75;
     report.message = QStringLiteral("Sie können jetzt Tavik 5.0 starten");
+    // A nested object whose keys sort around "skipped" and "source", where the stream splits the document.
+    report.skipLimit = app::SkipLimitRecord{QStringLiteral("2,5%"), 0.075, 25, true, folder + QStringLiteral("/tavik_50.x.mdb"), {}};
     return report;
 }
 } // namespace

@@ -183,6 +183,8 @@ private slots:
     void aSourceInWalModeInAFolderNobodyMayWriteIsRead();
     void aFlippedByteNeverCrashes_data();
     void aFlippedByteNeverCrashes();
+    void aBadBackupIsNeverPutBack_data();
+    void aBadBackupIsNeverPutBack();
     void unusualPathsWork_data();
     void unusualPathsWork();
     void cleanupTestCase();
@@ -483,6 +485,34 @@ void BadInputTest::unusualPathsWork()
     QVERIFY2(contentOf(target) == contentOf(targetTemplate_)
             || someBackupHolds(target, contentOf(targetTemplate_).value_or(QByteArray())),
         "the target changed, and no backup holds it as it was");
+}
+
+void BadInputTest::aBadBackupIsNeverPutBack_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<int>("exitCode");
+    for (const char* how : { "empty", "half", "header", "random", "zeros", "text", "other password" })
+        QTest::newRow(how) << how << 2;
+    QTest::newRow("protected with the data-file password, still a data file") << "data-file password" << 0;
+}
+
+void BadInputTest::aBadBackupIsNeverPutBack()
+{
+    QFETCH(QString, damage);
+    QFETCH(int, exitCode);
+    const QString backup = migration_->path(QStringLiteral("tavik_50.ba0"));
+    QVERIFY(QFile::copy(sourceTemplate_, backup));
+    this->damage(damage, backup);
+    const FileSnapshot target(migration_->target());
+    const ProgramResult result = runProgram(migration_->environment(), { QStringLiteral("--restore") });
+    QVERIFY2(result.endedByItself && result.exitCode == exitCode, qPrintable(result.describe()));
+    if (exitCode == 0) {
+        QCOMPARE(contentOf(migration_->target()), contentOf(backup));
+        return;
+    }
+    QVERIFY2(result.err.contains(QStringLiteral("ist keine Datendatei")), qPrintable(result.describe()));
+    QVERIFY2(target.changes().isEmpty(), qPrintable(target.changes()));
+    QCOMPARE(backupsBeside(migration_->target()), QStringList { backup });
 }
 
 void BadInputTest::cleanupTestCase()
