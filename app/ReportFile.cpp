@@ -101,6 +101,16 @@ QByteArray entryJson(const store::SkippedOperation& operation)
     appendKey(out, in, "record");
     appendNumberOrNull(out, operation.recordKey);
     out += ",\n";
+    if (operation.sqliteCode != 0) {
+        appendKey(out, in, "sqliteCode");
+        appendNumberOrNull(out, qint64(operation.sqliteCode));
+        out += ",\n";
+    }
+    if (!operation.sqliteMessage.isEmpty()) {
+        appendKey(out, in, "sqliteMessage");
+        appendString(out, operation.sqliteMessage);
+        out += ",\n";
+    }
     appendKey(out, in, "table");
     appendString(out, operation.table);
     out += ",\n";

@@ -14,27 +14,28 @@ ImportLog::ImportLog(store::RunLog& log)
 void ImportLog::engineError(const QString& operation, const QString& table, const QString& field,
     const QString& value, const store::EngineError& error)
 {
-    QString reason = store::germanMessage(error);
-    if (!error.sqliteMessage().isEmpty())
-        reason += QStringLiteral(" (") + error.sqliteMessage() + QLatin1Char(')');
     const store::ErrorContext& context = error.context();
     const QString& entryTable = table.isEmpty() ? context.table : table;
     // The engine's key belongs to the table it names, which need not be the entry's.
     const std::optional<qint64> ownKey
         = entryTable.compare(context.table, Qt::CaseInsensitive) == 0 ? context.recordKey : std::nullopt;
-    add(operation, entryTable, ownKey, field.isEmpty() ? context.field : field, value, reason);
+    add(operation, entryTable, ownKey, field.isEmpty() ? context.field : field, value, store::germanMessage(error), &error);
 }
 
 void ImportLog::skipped(const QString& operation, const QString& table, const QString& field,
     const QString& value, const QString& reason)
 {
-    add(operation, table, std::nullopt, field, value, reason);
+    add(operation, table, std::nullopt, field, value, reason, nullptr);
 }
 
 void ImportLog::add(const QString& operation, const QString& table, std::optional<qint64> ownKey,
-    const QString& field, const QString& value, const QString& reason)
+    const QString& field, const QString& value, const QString& reason, const store::EngineError* error)
 {
     store::SkippedOperation entry { texts::taskName, operation, table, reservation_, field, value, reason };
+    if (error) {
+        entry.sqliteCode = error->extendedCode();
+        entry.sqliteMessage = error->sqliteMessage();
+    }
     if (table.compare(texts::reservationsTable, Qt::CaseInsensitive) != 0) {
         entry.recordKey = ownKey;
         if (reservation_) {

@@ -31,7 +31,7 @@ public:
 
 private:
     void add(const QString& operation, const QString& table, std::optional<qint64> ownKey,
-        const QString& field, const QString& value, const QString& reason);
+        const QString& field, const QString& value, const QString& reason, const store::EngineError* error);
 
     store::RunLog& log_;
     std::optional<qint64> reservation_;

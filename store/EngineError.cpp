@@ -105,6 +105,33 @@ QString germanOperation(const QString& operation)
     return found == german.constEnd() ? operation : prefix + *found;
 }
 
+QString germanSqliteCause(int code)
+{
+    switch (code & 0xff) {
+    case SQLITE_OK:
+    case SQLITE_ERROR:
+        return QStringLiteral("die Anweisung ließ sich nicht ausführen");
+    case SQLITE_NOMEM:
+        return QStringLiteral("der Arbeitsspeicher reicht nicht");
+    case SQLITE_READONLY:
+        return QStringLiteral("die Datendatei kann nur gelesen werden");
+    case SQLITE_INTERRUPT:
+        return QStringLiteral("die Arbeit wurde abgebrochen");
+    case SQLITE_FULL:
+        return QStringLiteral("der Datenträger ist voll");
+    case SQLITE_CORRUPT:
+        return QStringLiteral("die Datendatei ist beschädigt");
+    case SQLITE_TOOBIG:
+        return QStringLiteral("der Wert ist zu groß");
+    case SQLITE_MISMATCH:
+        return QStringLiteral("der Wert passt nicht zur Art des Feldes");
+    case SQLITE_SCHEMA:
+        return QStringLiteral("der Aufbau der Datendatei hat sich während der Arbeit geändert");
+    default:
+        return QStringLiteral("Fehler Nr. %1 der Datenbank").arg(code);
+    }
+}
+
 QString germanMessage(const EngineError& error)
 {
     const ErrorContext& c = error.context();
@@ -147,7 +174,8 @@ QString germanMessage(const EngineError& error)
     case EngineError::Kind::Other:
         break;
     }
-    return QStringLiteral("Fehler der Datenbank: %1").arg(error.details());
+    const QString where = c.table.isEmpty() ? QString() : QStringLiteral(" bei der Tabelle \"%1\"").arg(c.table);
+    return QStringLiteral("Die Datenbank meldet einen Fehler%1: %2.").arg(where, germanSqliteCause(error.sqliteCode()));
 }
 
 } // namespace tavik::store

@@ -67,6 +67,9 @@ private:
 // The German text a user sees for an engine error.
 QString germanMessage(const EngineError& error);
 
+// What a SQLite result code means, as part of a German sentence.
+QString germanSqliteCause(int code);
+
 // The engine's name of an operation as the user reads it in the list of skipped operations:
 // "Data3: assign field" becomes "Data3: Feld setzen". A name without translation stays as it is.
 QString germanOperation(const QString& operation);

@@ -19,8 +19,11 @@ void RunLog::skipped(SkippedOperation operation)
 void RunLog::skipped(const QString& task, const EngineError& error, const QString& value)
 {
     const ErrorContext& context = error.context();
-    skipped(SkippedOperation{task, germanOperation(context.operation), context.table, context.recordKey, context.field, value,
-                                     germanMessage(error) + QStringLiteral(" (") + error.sqliteMessage() + QLatin1Char(')')});
+    SkippedOperation operation{task, germanOperation(context.operation), context.table, context.recordKey, context.field, value,
+                               germanMessage(error)};
+    operation.sqliteCode = error.extendedCode();
+    operation.sqliteMessage = error.sqliteMessage();
+    skipped(std::move(operation));
 }
 
 namespace {
@@ -50,7 +53,8 @@ QString RunLog::describe(const SkippedOperation& operation)
                                      : QStringLiteral("gehört zu Tabelle %1").arg(operation.ownerTable));
     if (!operation.value.isNull())
         parts << QStringLiteral("Wert \"%1\"").arg(shortened(operation.value));
-    parts << operation.reason;
+    parts << (operation.sqliteCode == 0 ? operation.reason
+                                        : QStringLiteral("%1 (SQLite-Code %2)").arg(operation.reason).arg(operation.sqliteCode));
     return visibleText(parts.join(QStringLiteral(" – ")));
 }
 

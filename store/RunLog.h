@@ -24,6 +24,9 @@ struct SkippedOperation {
     // reservation of a charge line, which has no key of its own until it is stored.
     QString ownerTable = {};
     std::optional<qint64> ownerKey = std::nullopt;
+    // The engine's own code and English text, for the report only: the reason is the user's.
+    int sqliteCode = 0;
+    QString sqliteMessage = {};
 };
 
 // Where each skipped operation goes as it happens, such as a file being written.

@@ -32,7 +32,7 @@ const QStringList programMessages = {
     QStringLiteral("kann nicht geöffnet werden"),
     QStringLiteral("Datendatei ist geöffnet"),
     QStringLiteral("Lese- oder Schreibfehler"),
-    QStringLiteral("Fehler der Datenbank"),
+    QStringLiteral("Die Datenbank meldet einen Fehler"),
     QStringLiteral("Reservierungen"),
 };
 
