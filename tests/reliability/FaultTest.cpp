@@ -250,7 +250,8 @@ void FaultTest::aSourceGoneBeforeStartIsReported()
     QTRY_COMPARE(exitCodes, QList<int> { 1 });
     QVERIFY(QFile::rename(source + QStringLiteral(".weg"), source));
     QCOMPARE(dialogs.messages.size(), 1);
-    QCOMPARE(dialogs.messages.first().text, copyFailed);
+    QCOMPARE(dialogs.messages.first().text,
+             copyFailed + QStringLiteral("\n\nDie Datei \"%1\" ist nicht vorhanden.").arg(QDir::toNativeSeparators(source)));
     QVERIFY(contentOf(target) == contentOf(targetTemplate_));
     checkNothingLost(target, true);
 }
