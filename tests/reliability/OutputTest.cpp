@@ -83,11 +83,14 @@ QByteArray valueText(sqlite3_stmt* statement, int column)
     case SQLITE_FLOAT:
         return "R" + QByteArray::number(sqlite3_column_double(statement, column), 'g', 17);
     case SQLITE_BLOB:
-        return "B" + QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, column)),
-                         sqlite3_column_bytes(statement, column)).toHex();
+        return "B"
+            + QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, column)),
+                sqlite3_column_bytes(statement, column))
+                  .toHex();
     default:
-        return "T" + QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
-                         sqlite3_column_bytes(statement, column));
+        return "T"
+            + QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
+                sqlite3_column_bytes(statement, column));
     }
 }
 
@@ -96,7 +99,8 @@ QByteArray valueText(sqlite3_stmt* statement, int column)
 std::map<QString, QByteArray> tableDigests(const QString& path)
 {
     std::map<QString, QByteArray> digests;
-    auto connection = store::Connection::open(path, store::OpenOptions { .readOnly = true, .create = false, .password = {} });
+    auto connection = store::Connection::open(
+        path, store::OpenOptions { .readOnly = true, .create = false, .password = {} });
     store::Statement tables = connection->prepare(
         QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'table' ORDER BY name"));
     while (tables.step()) {
@@ -143,7 +147,8 @@ QString written(const std::map<QString, QByteArray>& digests)
 {
     QString lines;
     for (const auto& [name, digest] : digests)
-        lines += QStringLiteral("    { QStringLiteral(\"%1\"), \"%2\" },\n").arg(name, QString::fromLatin1(digest));
+        lines += QStringLiteral("    { QStringLiteral(\"%1\"), \"%2\" },\n")
+                     .arg(name, QString::fromLatin1(digest));
     return lines;
 }
 
@@ -171,16 +176,19 @@ private slots:
         QProcessEnvironment environment = migration.environment();
         environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
         const QString report = migration.path(QStringLiteral("bericht.json"));
-        const ProgramResult result = runProgram(environment, batchArguments({ QStringLiteral("--report"), report }));
+        const ProgramResult result
+            = runProgram(environment, batchArguments({ QStringLiteral("--report"), report }));
         QVERIFY2(result.endedByItself && result.exitCode == 0, qPrintable(result.describe()));
 
         std::map<QString, QByteArray> actual = tableDigests(migration.target());
         actual.merge(reportDigests(report));
         const QString recording = written(actual);
-        QVERIFY2(actual.size() == expectedDigests.size(), qPrintable(QStringLiteral("recorded now:\n") + recording));
+        QVERIFY2(actual.size() == expectedDigests.size(),
+            qPrintable(QStringLiteral("recorded now:\n") + recording));
         for (const auto& [name, digest] : expectedDigests) {
             const auto found = actual.find(name);
-            QVERIFY2(found != actual.end(), qPrintable(name + QStringLiteral(" is missing; recorded now:\n") + recording));
+            QVERIFY2(found != actual.end(),
+                qPrintable(name + QStringLiteral(" is missing; recorded now:\n") + recording));
             QVERIFY2(found->second == digest,
                 qPrintable(name + QStringLiteral(" differs; recorded now:\n") + recording));
         }
