@@ -65,14 +65,19 @@ void ChargeLineStep::reportMissingReservationFields()
 {
     if (!controls_.Data1.isOpen())
         return;
-    QStringList fields { controls_.Mitarbeiter.field(), controls_.alteMwSt.field(), idField, spare2Field };
-    for (const int element : readElements)
-        fields << controls_.lb_rg20(element).field();
-    for (const QString& field : fields) {
+    for (const QString& field : fieldsRead()) {
         if (controls_.Data1.findField(field) < 0)
             log_.skipped(
                 texts::readReservationField, reservationsTable, field, QString(), texts::fieldMissing);
     }
+}
+
+QStringList ChargeLineStep::fieldsRead() const
+{
+    QStringList fields { controls_.Mitarbeiter.field(), controls_.alteMwSt.field(), idField, spare2Field };
+    for (const int element : readElements)
+        fields << controls_.lb_rg20(element).field();
+    return fields;
 }
 
 int ChargeLineStep::writeLines(RunState& state)
@@ -105,16 +110,23 @@ bool ChargeLineStep::writeLine(const PreparedKind& kind, RunState& state)
     ++state.Zeilennummer;
     const bool started = startRecord(line);
     if (started) {
-        assign(Ver1, line.Ver1);
-        assign(Ver2, QVariant(state.Zeilennummer));
+        if (line.quantity)
+            assign(Ver1, *line.quantity);
+        else
+            assign(Ver1, emptyText_);
+        assign(Ver2, state.Zeilennummer);
         assign(Z1, line.Z1);
-        assign(Ver3, line.Ver3);
+        if (line.rate)
+            assign(Ver3, *line.rate);
+        else
+            assign(Ver3, line.rateText);
         assign(Ver4, line.Ver4);
-        if (line.amountIsText)
-            assign(Ver5, line.amountText);
-        else if (line.Ver5)
-            assign(Ver5, *line.Ver5);
-        addToSums(kind, state);
+        bool amountStored = false;
+        if (line.amount == LineValues::Amount::Text)
+            amountStored = assign(Ver5, line.storedAmount);
+        else if (line.amount == LineValues::Amount::Null)
+            assignNull(Ver5);
+        addToSums(kind, line, amountStored, state);
         if (kind.kind->shape != LineShape::TouristTax)
             blankZeroAmount(line);
         writeReservationMarks(kind);
@@ -131,12 +143,14 @@ ChargeLineStep::LineValues ChargeLineStep::roomValues(const PreparedKind& kind, 
     // The line stores its rate as text of 15 significant digits; the sums compare that same rate.
     if (state.MwSt_Satz)
         state.MwSt_Satz = asShown(*state.MwSt_Satz);
-    line.Ver1 = quantity();
+    line.quantity = quantity();
     line.Z1 = roomText(kind, state);
     // The room line stores the rate it worked out, so that a fallback to Re18 shows in the line.
-    line.Ver3 = state.MwSt_Satz ? QVariant(*state.MwSt_Satz) : QVariant(emptyText_);
+    line.rate = state.MwSt_Satz;
+    line.rateText = emptyText_;
     line.Ver4 = controls_.lb_rg20(roomPriceElement).text();
     line.amountText = kind.amount->text();
+    line.storedAmount = line.amountText;
     return line;
 }
 
@@ -144,28 +158,35 @@ ChargeLineStep::LineValues ChargeLineStep::pricedValues(const PreparedKind& kind
 {
     LineValues line;
     state.MwSt_Satz = readRate(*kind.rate);
-    line.Ver1 = emptyText_;
     line.Z1 = kind.text->text();
     // These lines keep their rate field's text as typed; only the sums use the rate worked out.
-    line.Ver3 = kind.rate->text();
+    line.rateText = kind.rate->text();
     line.Ver4 = emptyText_;
     line.amountText = kind.amount->text();
+    line.storedAmount = line.amountText;
     return line;
 }
 
 ChargeLineStep::LineValues ChargeLineStep::touristTaxValues(const PreparedKind& kind)
 {
     LineValues line;
-    line.amountIsText = false;
-    line.Ver1 = emptyText_;
     line.Z1 = kind.text->text();
-    line.Ver3 = zeroRate_;
+    line.rateText = zeroRate_;
     line.Ver4 = emptyText_;
+    line.amount = LineValues::Amount::Unread;
     try {
         if (spare2Index_ < 0)
             controls_.Data1.fieldIndex(spare2Field); // throws the engine's error naming the field
-        line.Ver5 = controls_.Data1.value(spare2Index_);
-        line.amountText = line.Ver5->toString();
+        store::RecordSource& reservation = controls_.Data1;
+        if (reservation.isNull(spare2Index_)) {
+            line.amount = LineValues::Amount::Null;
+        } else {
+            // A number stored as a number becomes text in the user's format, as the engine reads it;
+            // the messages show the value itself.
+            line.storedAmount = reservation.text(spare2Index_);
+            line.amountText = reservation.value(spare2Index_).toString();
+            line.amount = LineValues::Amount::Text;
+        }
     } catch (const EngineError& error) {
         log_.engineError(texts::readReservationField, reservationsTable, spare2Field, QString(), error);
     }
@@ -184,17 +205,17 @@ std::optional<double> ChargeLineStep::readRate(const store::BoundField& rateFiel
     return rate;
 }
 
-QVariant ChargeLineStep::quantity()
+qint64 ChargeLineStep::quantity()
 {
     const QString text = controls_.lb_rg20(roomQuantityElement).text();
     const double reading = store::readLenient(text);
     if (reading <= 1.0)
-        return QVariant(1);
+        return 1;
     if (const std::optional<qint16> Menge = toInt16HalfEven(reading))
-        return QVariant(int(*Menge));
+        return *Menge;
     log_.skipped(texts::readQuantity, reservationsTable, controls_.lb_rg20(roomQuantityElement).field(), text,
         texts::quantityTooLarge);
-    return QVariant(1);
+    return 1;
 }
 
 QString ChargeLineStep::roomText(const PreparedKind& kind, RunState& state)
@@ -216,23 +237,13 @@ QString ChargeLineStep::roomText(const PreparedKind& kind, RunState& state)
     return text;
 }
 
-void ChargeLineStep::addToSums(const PreparedKind& kind, RunState& state)
+void ChargeLineStep::addToSums(const PreparedKind& kind, const LineValues& line, bool amountStored, RunState& state)
 {
-    // Read back from the new record, so that an amount the engine refused is not summed.
-    const ChargeField& ver5 = chargeFields_[Ver5];
-    QVariant stored;
-    try {
-        if (ver5.index >= 0)
-            stored = controls_.Data4.value(ver5.index);
-    } catch (const EngineError& error) {
-        log_.engineError(texts::sumLineAmount, chargesTable, ver5.name, QString(), error);
-        return;
-    }
-    const std::optional<double> amount = numbers_.amount(stored);
+    const std::optional<double> amount = amountStored ? numbers_.amount(line.storedAmount) : std::nullopt;
     if (!amount) {
         const QString field = kind.amount ? kind.amount->field() : spare2Field;
-        log_.skipped(
-            texts::sumLineAmount, reservationsTable, field, stored.toString(), texts::amountNotANumber);
+        log_.skipped(texts::sumLineAmount, reservationsTable, field, amountStored ? line.storedAmount : QString(),
+            texts::amountNotANumber);
         return;
     }
     if (kind.kind->shape == LineShape::TouristTax) {
@@ -266,7 +277,10 @@ void ChargeLineStep::writeReservationMarks(const PreparedKind& kind)
     try {
         if (idIndex_ < 0)
             controls_.Data1.fieldIndex(idField); // throws the engine's error naming the field
-        assign(Ver6, controls_.Data1.value(idIndex_));
+        const store::ColumnValue key = controls_.Data1.fieldValue(idIndex_);
+        assignWith(
+            Ver6, [&key](store::RecordSource& lines, int index) { lines.setValue(index, key); },
+            [&key] { return key.toVariant().toString(); });
     } catch (const EngineError& error) {
         log_.engineError(texts::readReservationField, reservationsTable, idField, QString(), error);
     }
@@ -299,32 +313,46 @@ bool ChargeLineStep::saveRecord(const LineValues& line)
     }
 }
 
-namespace {
-QString shownValue(const QVariant& value) { return value.toString(); }
-const QString& shownValue(const QString& text) { return text; }
-} // namespace
-
-template <typename Value>
-void ChargeLineStep::assignValue(ChargeFieldId id, const Value& value)
+template <typename Assign, typename Shown>
+bool ChargeLineStep::assignWith(ChargeFieldId id, Assign assign, Shown shown)
 {
     const ChargeField& field = chargeFields_[id];
     try {
         if (field.index < 0)
             controls_.Data4.fieldIndex(field.name); // throws the engine's error naming the field
-        controls_.Data4.setValue(field.index, value);
+        assign(controls_.Data4, field.index);
+        return true;
     } catch (const EngineError& error) {
-        log_.engineError(texts::assignLineField, chargesTable, field.name, shownValue(value), error);
+        log_.engineError(texts::assignLineField, chargesTable, field.name, shown(), error);
+        return false;
     }
 }
 
-void ChargeLineStep::assign(ChargeFieldId id, const QVariant& value)
+bool ChargeLineStep::assign(ChargeFieldId id, const QString& text)
 {
-    assignValue(id, value);
+    return assignWith(
+        id, [&text](store::RecordSource& lines, int index) { lines.setValue(index, text); }, [&text] { return text; });
 }
 
-void ChargeLineStep::assign(ChargeFieldId id, const QString& text)
+// A refused number is shown in the log as a variant around it would show it.
+bool ChargeLineStep::assign(ChargeFieldId id, qint64 number)
 {
-    assignValue(id, text);
+    return assignWith(
+        id, [number](store::RecordSource& lines, int index) { lines.setNumber(index, number); },
+        [number] { return QString::number(number); });
+}
+
+bool ChargeLineStep::assign(ChargeFieldId id, double number)
+{
+    return assignWith(
+        id, [number](store::RecordSource& lines, int index) { lines.setNumber(index, number); },
+        [number] { return QString::number(number, 'g', QLocale::FloatingPointShortest); });
+}
+
+bool ChargeLineStep::assignNull(ChargeFieldId id)
+{
+    return assignWith(
+        id, [](store::RecordSource& lines, int index) { lines.setNull(index); }, [] { return QString(); });
 }
 
 } // namespace tavik::import

@@ -4,7 +4,7 @@
 
 #include <QLocale>
 #include <QString>
-#include <QVariant>
+#include <QStringList>
 
 #include <array>
 #include <optional>
@@ -73,6 +73,8 @@ public:
 
     // Returns how many lines were stored.
     int writeLines(RunState& state);
+    // The fields of the reservation the step reads.
+    QStringList fieldsRead() const;
 
 private:
     // A field of Verzehr and its position, -1 when the table lacks it.
@@ -91,17 +93,20 @@ private:
         QString category; // null: not written
     };
 
-    // What one line writes before the sums.
+    // What one line writes before the sums, as the texts and numbers its fields are made of.
     struct LineValues {
-        QVariant Ver1;
+        std::optional<qint64> quantity; // Ver1 of the room line; the other lines write the empty text
         QString Z1;
-        QVariant Ver3;
+        std::optional<double> rate; // Ver3 of a room line whose rate was read
+        QString rateText; // Ver3 otherwise
         QString Ver4;
-        // The amount: the amount field's text (also for the zero-amount test), or for the tourist
-        // tax Spare2's value as it is; nothing when Spare2 could not even be read.
+        // The amount as the line's messages show it: the amount field's text (also for the
+        // zero-amount test), or for the tourist tax Spare2's value as it is.
         QString amountText;
-        std::optional<QVariant> Ver5;
-        bool amountIsText = true;
+        // What Ver5 gets: that text, or Spare2 as the engine reads it as text (nothing when Spare2
+        // has no value); not assigned when Spare2 could not even be read.
+        enum class Amount { Text, Null, Unread } amount = Amount::Text;
+        QString storedAmount;
     };
 
     bool writeLine(const PreparedKind& kind, RunState& state);
@@ -109,18 +114,21 @@ private:
     LineValues pricedValues(const PreparedKind& kind, RunState& state);
     LineValues touristTaxValues(const PreparedKind& kind);
     std::optional<double> readRate(const store::BoundField& rateField);
-    QVariant quantity();
+    qint64 quantity();
     QString roomText(const PreparedKind& kind, RunState& state);
-    void addToSums(const PreparedKind& kind, RunState& state);
+    // The amount is the one Ver5 took, nothing when the engine refused it.
+    void addToSums(const PreparedKind& kind, const LineValues& line, bool amountStored, RunState& state);
     void blankZeroAmount(const LineValues& line);
     void writeReservationMarks(const PreparedKind& kind);
     bool startRecord(const LineValues& line);
     bool saveRecord(const LineValues& line);
-    void assign(ChargeFieldId field, const QVariant& value);
-    // Texts, most of what a line holds, are assigned without a variant around them.
-    void assign(ChargeFieldId field, const QString& text);
-    template <typename Value>
-    void assignValue(ChargeFieldId field, const Value& value);
+    // Each returns whether the field took the value; a refusal is logged with the field.
+    bool assign(ChargeFieldId field, const QString& text);
+    bool assign(ChargeFieldId field, qint64 number);
+    bool assign(ChargeFieldId field, double number);
+    bool assignNull(ChargeFieldId field);
+    template <typename Assign, typename Shown>
+    bool assignWith(ChargeFieldId field, Assign assign, Shown shown);
     void reportMissingReservationFields();
 
     store::DataControls& controls_;
@@ -132,7 +140,7 @@ private:
     int idIndex_ = -1;
     int spare2Index_ = -1;
     const QString emptyText_;
-    const QVariant zeroRate_;
+    const QString zeroRate_;
     const QString originMark_;
 };
 

@@ -103,6 +103,12 @@ std::optional<double> RunNumbers::amount(const QVariant& value)
     return readingOf(amounts_, text, [&] { return readAmountWith(value, numberFormat_, readStrict); });
 }
 
+std::optional<double> RunNumbers::amount(const QString& text)
+{
+    const auto readStrict = [this](const QString& text) { return strict(text); };
+    return readingOf(amounts_, text, [&] { return readAmountWith(QVariant(text), numberFormat_, readStrict); });
+}
+
 QString RunNumbers::text(double value)
 {
     const quint64 bits = std::bit_cast<quint64>(value);

@@ -27,6 +27,7 @@ public:
     const QLocale& numberFormat() const { return numberFormat_; }
     std::optional<double> strict(const QString& text);
     std::optional<double> amount(const QVariant& value);
+    std::optional<double> amount(const QString& text);
     QString text(double value);
 
 private:

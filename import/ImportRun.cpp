@@ -24,79 +24,63 @@ const QString& reservationsTable = texts::reservationsTable;
 const QString settingsTable = QStringLiteral("Einstellungen");
 const QString spare2Field = QStringLiteral("Spare2");
 
-// A commit syncs the journal and the file several times; this many reservations keep those
-// syncs a small part of even the batch mode's run, and a failed commit still takes back only a
-// bounded part of the work (well under a second in batch mode, the window's pauses aside).
-constexpr int reservationsPerTransaction = 20000;
-
 // The lb_rg20 elements whose content has moved into charge lines, in the order they are cleared.
 constexpr int clearedElements[] = { 5, 7, 9, 10, 12, 13, 15, 16, 18, 19, 20, 21, 22, 24 };
 
-// Groups the walk's writes into transactions of many reservations. A batch always ends between
-// two reservations, so a failed commit takes back whole reservations with their charge lines.
-class WriteBatches {
+// The walk's writes in one transaction, committed once at its end: every commit syncs the journal
+// and the file several times, and a crash or a failed commit in the middle leaves the
+// reservations as task 3 left them, all with their price lines, which a rerun imports whole.
+class WalkTransaction {
 public:
-    WriteBatches(store::Connection& connection, ImportLog& log)
+    WalkTransaction(store::Connection& connection, ImportLog& log)
         : connection_(connection)
         , log_(log)
     {
-        begin();
-    }
-
-    void reservationDone(int lines)
-    {
-        ++reservations_;
-        lines_ += lines;
-        if (reservations_ < reservationsPerTransaction)
-            return;
-        commit();
-        begin();
-    }
-
-    void finish() { commit(); }
-    qint64 committedLines() const { return committedLines_; }
-    // A batch that could not be committed is lost (on a full disk SQLite takes the whole
-    // transaction back): the walk must stop and the run must not pass for a success.
-    const QString& failure() const { return failure_; }
-
-private:
-    void begin()
-    {
         try {
-            transaction_.emplace(connection_);
+            transaction_.emplace(connection);
         } catch (const EngineError& error) {
             log_.engineError(texts::beginTransaction, reservationsTable, QString(), QString(), error);
         }
     }
 
-    void commit()
+    // After a full disk or an I/O error SQLite may have taken the transaction back by itself;
+    // the walk then stops instead of committing every later reservation on its own.
+    void reservationDone(int lines)
+    {
+        ++reservations_;
+        lines_ += lines;
+        if (transaction_ && !connection_.inTransaction())
+            finish();
+    }
+
+    void finish()
     {
         // Without a transaction every statement was committed on its own.
-        bool committed = true;
         if (transaction_) {
             try {
                 transaction_->commit();
             } catch (const EngineError& error) {
-                committed = false;
+                // On a full disk SQLite takes the whole transaction back: the run must not pass
+                // for a success.
                 failure_ = texts::notStored.arg(store::germanMessage(error));
                 log_.setReservation(std::nullopt);
                 log_.engineError(texts::commitTransaction, reservationsTable, QString(),
                     texts::batchContent.arg(reservations_).arg(lines_), error);
+                lines_ = 0;
             }
             transaction_.reset(); // rolls back what a failed commit left open
         }
-        if (committed)
-            committedLines_ += lines_;
-        reservations_ = 0;
-        lines_ = 0;
     }
 
+    qint64 committedLines() const { return failure_.isEmpty() ? lines_ : 0; }
+    const QString& failure() const { return failure_; }
+
+private:
     store::Connection& connection_;
     ImportLog& log_;
     std::optional<store::Transaction> transaction_;
     int reservations_ = 0;
-    int lines_ = 0;
-    qint64 committedLines_ = 0;
+    qint64 lines_ = 0;
     QString failure_;
 };
 
@@ -122,7 +106,7 @@ private:
     std::optional<SettingsRates> readSettingsRates();
     std::optional<double> readSettingsRate(const store::BoundField& label);
     void countReservations(double trackWidthTwips);
-    void walk(ChargeLineStep& step, WriteBatches& batches);
+    void walk(ChargeLineStep& step, WalkTransaction& transaction);
     void moveFirst();
     void logMoveFailure(const QString& operation, const EngineError& error);
     void writeTotals();
@@ -160,13 +144,16 @@ ImportResult ImportRun::run(
     result.walkBegan = true;
     countReservations(trackWidthTwips);
     ChargeLineStep step(controls_, *rates, numbers_, log_);
-    WriteBatches batches(controls_.Data1.connection(), log_);
-    walk(step, batches);
+    WalkTransaction transaction(controls_.Data1.connection(), log_);
+    // Of a reservation's 60 fields the walk reads those of its charge lines; it writes others.
+    controls_.Data1.readFields(step.fieldsRead());
+    walk(step, transaction);
+    controls_.Data1.readFields({});
     result.reservationsWalked = state_.Buchungszaehler;
-    result.chargeLinesWritten = batches.committedLines();
+    result.chargeLinesWritten = transaction.committedLines();
     result.skippedOperations = log_.count();
-    result.stored = batches.failure().isEmpty();
-    result.errorText = batches.failure();
+    result.stored = transaction.failure().isEmpty();
+    result.errorText = transaction.failure();
     return result;
 }
 
@@ -234,7 +221,7 @@ void ImportRun::countReservations(double trackWidthTwips)
     state_.Schrittbreite = state_.Gesamtzahl > 0 ? trackWidthTwips / state_.Gesamtzahl : 0.0;
 }
 
-void ImportRun::walk(ChargeLineStep& step, WriteBatches& batches)
+void ImportRun::walk(ChargeLineStep& step, WalkTransaction& transaction)
 {
     moveFirst();
     progress_.begin(state_.Gesamtzahl);
@@ -246,8 +233,8 @@ void ImportRun::walk(ChargeLineStep& step, WriteBatches& batches)
             ++state_.Buchungszaehler;
             reportProgress();
             moveNext();
-            batches.reservationDone(0);
-            if (!batches.failure().isEmpty())
+            transaction.reservationDone(0);
+            if (!transaction.failure().isEmpty())
                 return;
             continue;
         }
@@ -262,12 +249,12 @@ void ImportRun::walk(ChargeLineStep& step, WriteBatches& batches)
         clearMovedFields();
         // The move stores the totals and the cleared fields into the reservation just finished.
         moveNext();
-        batches.reservationDone(lines);
-        if (!batches.failure().isEmpty())
+        transaction.reservationDone(lines);
+        if (!transaction.failure().isEmpty())
             return;
     }
     log_.setReservation(std::nullopt);
-    batches.finish();
+    transaction.finish();
 }
 
 void ImportRun::moveFirst()

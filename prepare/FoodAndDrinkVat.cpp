@@ -4,8 +4,10 @@
 #include "prepare/PrepareTexts.h"
 #include "store/DataControls.h"
 #include "store/RunLog.h"
+#include "store/Transaction.h"
 
 #include <optional>
+#include <vector>
 
 namespace tavik::prepare {
 
@@ -59,10 +61,10 @@ QString askFoodAndDrinkVat(ui::UserInterface& ui)
     }
 }
 
-int applyFoodAndDrinkVat(store::DataControls& controls, const QString& answer, store::RunLog& log)
+namespace {
+
+int walkArticles(store::RecordSource& articles, store::BoundField& rate, const QString& answer, store::RunLog& log)
 {
-    store::RecordSource& articles = controls.Data3;
-    store::BoundField& rate = controls.Label21;
     try {
         articles.moveFirst();
     } catch (const EngineError& error) {
@@ -71,18 +73,49 @@ int applyFoodAndDrinkVat(store::DataControls& controls, const QString& answer, s
         if (!articles.isOpen())
             return 0;
     }
-    int written = 0;
+    // One commit for all articles instead of one for each; a rate that cannot be stored still
+    // fails alone, since SQLite takes back only the statement that failed.
+    std::optional<store::Transaction> transaction;
+    try {
+        transaction.emplace(articles.connection());
+    } catch (const EngineError& error) {
+        log.skipped(texts::vatTask(), error);
+    }
+    std::vector<std::optional<qint64>> written;
     while (!articles.eof()) {
         const std::optional<qint64> key = articles.currentKey();
         const bool pending = setRateIfMissing(rate, answer, log);
         // The move stores the pending rate and happens even when storing fails.
         try {
             articles.moveNext();
-            written += pending ? 1 : 0;
+            if (pending)
+                written.push_back(key);
         } catch (const EngineError& error) {
             logForArticle(log, error, key, rate, pending ? answer : QString());
         }
     }
+    if (transaction) {
+        try {
+            transaction->commit();
+        } catch (const EngineError& error) {
+            // Another program reading the file, a full disk: no rate was stored, and each article
+            // says so as it did when it failed alone.
+            for (const std::optional<qint64>& key : written)
+                logForArticle(log, error, key, rate, answer);
+            return 0;
+        }
+    }
+    return static_cast<int>(written.size());
+}
+
+} // namespace
+
+int applyFoodAndDrinkVat(store::DataControls& controls, const QString& answer, store::RunLog& log)
+{
+    // The walk reads an article's rate and nothing else.
+    controls.Data3.readFields({ controls.Label21.field() });
+    const int written = walkArticles(controls.Data3, controls.Label21, answer, log);
+    controls.Data3.readFields({});
     return written;
 }
 

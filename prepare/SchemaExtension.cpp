@@ -4,6 +4,7 @@
 #include "store/Database.h"
 #include "store/Engine.h"
 #include "store/RunLog.h"
+#include "store/Transaction.h"
 
 #include <optional>
 
@@ -32,12 +33,16 @@ QString fieldName(const FieldSeries& series, int number)
     return QString::fromLatin1(series.prefix) + QString::number(number);
 }
 
-void appendField(store::TableDef& table, const FieldSeries& series, int number)
+// Each field is added inside a savepoint of its own: one that fails is taken back alone, and the
+// fields before it stay in the task's transaction.
+void appendField(store::Database& database, store::TableDef& table, const FieldSeries& series, int number)
 {
     store::FieldDef field = table.createField(fieldName(series, number), series.type, series.size);
     // A new field refuses the empty text unless told otherwise, and the newer edition stores it there.
     field.allowZeroLength = true;
+    store::Transaction savepoint(database.connection());
     table.append(field);
+    savepoint.commit();
 }
 
 // One entry for the fields a method never reached, so the log says what the file still lacks.
@@ -57,7 +62,7 @@ void addSeriesUntilFirstError(
     store::Database database = engine.openDatabase(path);
     store::TableDef table = database.tableDef(QString::fromLatin1(series.table));
     for (int number = series.first; number <= series.last; ++number) {
-        appendField(table, series, number);
+        appendField(database, table, series, number);
         ++added;
     }
     database.close();
@@ -97,7 +102,7 @@ int neue_Felder2(store::Engine& engine, const QString& Datenpfad_neu, store::Run
     int added = 0;
     for (int number = series.first; number <= series.last; ++number) {
         try {
-            appendField(*table, series, number);
+            appendField(*database, *table, series, number);
             ++added;
         } catch (const EngineError& error) {
             log.skipped(texts::schemaTask(), error);
@@ -117,12 +122,33 @@ void neue_Felder6(store::Engine& engine, const QString& Datenpfad_neu, int& adde
     addSeriesUntilFirstError(engine, Datenpfad_neu, tabelle2Texts, added);
 }
 
+// The three methods share the file's connection, and with it one transaction: one commit with its
+// syncs for all 35 fields instead of one for each.
 SchemaExtension extendSchema(store::Engine& engine, const QString& Datenpfad_neu, store::RunLog& log)
 {
+    std::shared_ptr<store::Connection> connection;
+    std::optional<store::Transaction> transaction;
+    try {
+        connection = engine.connect(Datenpfad_neu, store::OpenOptions {});
+        transaction.emplace(*connection);
+    } catch (const EngineError&) {
+        // Each method opens the file itself and says why it cannot.
+    }
     SchemaExtension result;
     result.addedToEinstellungen = neue_Felder2(engine, Datenpfad_neu, log);
     result.addedToTabelle1 = runAndLogWhatLeaves(neue_Felder3, tabelle1Texts, engine, Datenpfad_neu, log);
     result.addedToTabelle2 = runAndLogWhatLeaves(neue_Felder6, tabelle2Texts, engine, Datenpfad_neu, log);
+    if (!transaction)
+        return result;
+    try {
+        transaction->commit();
+    } catch (const EngineError& error) {
+        // SQLite took the transaction back (a full disk, an I/O error): no field stayed.
+        log.skipped(texts::schemaTask(), error);
+        for (const FieldSeries* series : { &einstellungenMemos, &tabelle1Texts, &tabelle2Texts })
+            logNotAdded(log, *series, series->first);
+        return SchemaExtension {};
+    }
     return result;
 }
 

@@ -49,9 +49,10 @@ public:
     void close();
     bool isOpen() const { return connection_ != nullptr; }
     const QString& path() const { return path_; }
+    // The shared connection, for a transaction around schema work; throws when closed.
+    Connection& connection();
 
 private:
-    Connection& connection();
 
     std::shared_ptr<Connection> connection_;
     QString path_;

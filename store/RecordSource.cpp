@@ -6,12 +6,14 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <charconv>
+#include <stdexcept>
 
 namespace tavik::store {
 
 namespace {
 
-qsizetype characterCount(const QString& text)
+qsizetype characterCount(QStringView text)
 {
     qsizetype count = 0;
     for (auto it = text.cbegin(); it != text.cend(); ++it) {
@@ -85,8 +87,8 @@ bool RecordsAhead::take(std::size_t position, const Connection& connection, quin
     return true;
 }
 
-void RecordsAhead::read(Statement& select, const KeyRuns& keys, std::size_t position, std::size_t fieldCount,
-                        const Connection& connection, quint64 tableChanges)
+void RecordsAhead::read(Statement& select, const KeyRuns& keys, std::size_t position, const std::vector<int>& columns,
+                        std::size_t fieldCount, const Connection& connection, quint64 tableChanges)
 {
     count_ = 0;
     // Outside a transaction another program may change the file between two moves; inside one,
@@ -113,8 +115,8 @@ void RecordsAhead::read(Statement& select, const KeyRuns& keys, std::size_t posi
                 continue; // added by someone else since: not in the dynaset
             std::vector<ColumnValue>& row = rows_[at - position];
             row.resize(fieldCount);
-            for (std::size_t field = 0; field < fieldCount; ++field)
-                select.readInto(static_cast<int>(field) + 1, row[field]);
+            for (std::size_t column = 0; column < columns.size(); ++column)
+                select.readInto(static_cast<int>(column) + 1, row[columns[column]]);
             found_[at - position] = 1;
             ++at;
         }
@@ -175,6 +177,11 @@ Connection& RecordSource::connection() const
 void RecordSource::close()
 {
     readAhead_.reset();
+    readRest_.reset();
+    columnsRead_.clear();
+    isRead_.clear();
+    restUnread_ = false;
+    restUnreadBeforeAdd_ = false;
     ahead_.drop();
     tableChanges_ = nullptr;
     inserts_.clear();
@@ -193,6 +200,41 @@ void RecordSource::close()
     ++generation_;
 }
 
+void RecordSource::readFields(const QStringList& fields)
+{
+    fieldsRead_ = fields;
+    if (!connection_)
+        return;
+    readAhead_.reset();
+    readRest_.reset();
+    ahead_.drop();
+    // The current record keeps what it was read with.
+    const bool partlyRead = restUnread_;
+    chooseColumnsRead();
+    restUnread_ = partlyRead;
+}
+
+void RecordSource::chooseColumnsRead()
+{
+    const int fieldCount = static_cast<int>(schema_.fields().size());
+    isRead_.assign(fieldCount, fieldsRead_.isEmpty() ? 1 : 0);
+    for (const QString& name : fieldsRead_) {
+        if (const int index = schema_.indexOf(name); index >= 0)
+            isRead_[index] = 1;
+    }
+    columnsRead_.clear();
+    QStringList columns;
+    for (int field = 0; field < fieldCount; ++field) {
+        if (!isRead_[field])
+            continue;
+        columnsRead_.push_back(field);
+        columns << quoteIdentifier(schema_.field(field).name);
+    }
+    // A select needs a column: the key stands in when no field is read.
+    columnList_ = columns.isEmpty() ? QStringLiteral("rowid") : columns.join(QLatin1Char(','));
+    restUnread_ = false;
+}
+
 void RecordSource::refresh()
 {
     if (connection_ && !pendingFields_.empty())
@@ -203,9 +245,6 @@ void RecordSource::refresh()
     options.readOnlyWhereUnwritable = access_ == Access::ReadOnly;
     std::shared_ptr<Connection> connection = engine_.connect(databaseName_, options);
     TableSchema schema = TableSchema::read(*connection, table_);
-    QStringList columns;
-    for (const FieldInfo& field : schema.fields())
-        columns << quoteIdentifier(field.name);
     Statement keys = connection->prepare(
         QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(quoteIdentifier(schema.table())), context("refresh"));
     KeyRuns loaded;
@@ -215,9 +254,10 @@ void RecordSource::refresh()
     connection_ = std::move(connection);
     tableChanges_ = &connection_->rowChangesOf(schema.table());
     schema_ = std::move(schema);
-    columnList_ = columns.join(QLatin1Char(','));
+    chooseColumnsRead();
     keys_ = std::move(loaded);
-    pending_.assign(schema_.fields().size(), ColumnValue());
+    pending_.clear();
+    pending_.resize(schema_.fields().size());
     dirty_.assign(schema_.fields().size(), '\0');
     loadCurrent();
 }
@@ -296,6 +336,7 @@ Statement& RecordSource::writeStatement(StatementCache& cache, bool insert)
 
 void RecordSource::clearRow()
 {
+    restUnread_ = false;
     if (row_.size() != static_cast<std::size_t>(schema_.fields().size())) {
         row_.assign(schema_.fields().size(), ColumnValue());
         return;
@@ -313,10 +354,13 @@ void RecordSource::loadCurrent()
     }
     // A record deleted by someone else since the refresh shows as empty.
     row_.resize(schema_.fields().size());
+    restUnread_ = columnsRead_.size() < row_.size();
+    if (restUnread_)
+        rowHolds_ = isRead_;
     if (ahead_.take(position_, *connection_, tableChanges(), row_))
         return;
     try {
-        ahead_.read(readAheadStatement(), keys_, position_, row_.size(), *connection_, tableChanges());
+        ahead_.read(readAheadStatement(), keys_, position_, columnsRead_, row_.size(), *connection_, tableChanges());
     } catch (...) {
         // It shows as empty, but unlike a deleted record it holds values that are not known
         // here: storing anything into it could overwrite them.
@@ -327,12 +371,43 @@ void RecordSource::loadCurrent()
     ahead_.take(position_, *connection_, tableChanges(), row_);
 }
 
+// The whole record is read again: the fields read before hold what the file holds, or what the
+// walk stored into it. A record deleted since shows as empty, as it would have at its first read;
+// a read that fails leaves it as a record that could not be read, which refuses assignments.
+void RecordSource::readRest() const
+{
+    try {
+        if (!readRest_) {
+            QStringList columns;
+            for (const FieldInfo& field : schema_.fields())
+                columns << quoteIdentifier(field.name);
+            const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?1")
+                                    .arg(columns.join(QLatin1Char(',')), quoteIdentifier(schema_.table()));
+            readRest_ = std::make_unique<Statement>(connection_->prepare(sql, context("prepare")));
+        }
+        readRest_->bind(1, keys_.at(position_));
+        const bool found = readRest_->step();
+        for (std::size_t field = 0; field < row_.size(); ++field) {
+            if (found)
+                readRest_->readInto(static_cast<int>(field), row_[field]);
+            else
+                row_[field].setNull();
+        }
+        readRest_->reset();
+    } catch (...) {
+        for (ColumnValue& value : row_)
+            value.setNull();
+        restUnread_ = false;
+        currentUnread_ = true;
+        throw;
+    }
+    restUnread_ = false;
+}
+
 void RecordSource::discardPending()
 {
-    // The assigned values are let go of: a text shared with its source would otherwise make
-    // the source copy it at its next read.
     for (const int field : pendingFields_) {
-        pending_[field].release();
+        pending_[field].setNull();
         dirty_[field] = 0;
     }
     pendingFields_.clear();
@@ -373,26 +448,19 @@ void RecordSource::updatePending()
         throw;
     }
     ahead_.ownStore(changesBefore, tableChanges());
-    for (const int field : pendingFields_)
-        keepInRow(row_[field], std::move(pending_[field]));
+    forgetStored();
 }
 
-// The row's own text storage is kept where it can hold the stored value: the next record read
-// into the row then finds storage of its own instead of one shared with the assigned value.
-void RecordSource::keepInRow(ColumnValue& stored, ColumnValue&& assigned)
+// The values stored stay in the file only: the record moves on at once in a walk, and a source
+// that stays on it reads them from there when asked for.
+void RecordSource::forgetStored()
 {
-    if (assigned.kind == ColumnValue::Kind::Text && stored.text.isDetached()
-        && stored.text.capacity() >= assigned.text.size()) {
-        stored.kind = ColumnValue::Kind::Text;
-        stored.text.resize(assigned.text.size());
-        std::copy_n(assigned.text.constData(), assigned.text.size(), stored.text.data());
-        stored.other.reset();
-        return;
+    if (!restUnread_) {
+        rowHolds_.assign(row_.size(), 1);
+        restUnread_ = true;
     }
-    QString kept = std::move(stored.text);
-    stored = std::move(assigned);
-    if (stored.kind != ColumnValue::Kind::Text)
-        stored.text = std::move(kept);
+    for (const int field : pendingFields_)
+        rowHolds_[field] = 0;
 }
 
 // Whatever happens, nothing stays pending: a failed store leaves the record as it was stored.
@@ -418,6 +486,7 @@ void RecordSource::storePending()
     discardPending();
     if (adding) {
         row_.swap(rowBeforeAdd_);
+        restUnread_ = restUnreadBeforeAdd_;
         if (pastEnd && position_ < keys_.size())
             loadCurrent();
     }
@@ -462,6 +531,7 @@ void RecordSource::addNew()
         storePending();
     adding_ = true;
     row_.swap(rowBeforeAdd_);
+    restUnreadBeforeAdd_ = restUnread_;
     clearRow();
 }
 
@@ -496,24 +566,62 @@ QVariant RecordSource::value(const QString& field) const
 QVariant RecordSource::value(int index) const
 {
     requireCurrent("read field");
-    return currentValue(index).toVariant();
+    if (index >= 0 && index < static_cast<int>(row_.size())) {
+        if (dirty_[index])
+            return pending_[index].toColumnValue().toVariant();
+        requireRead(index);
+    }
+    return row_[index].toVariant();
+}
+
+ColumnValue RecordSource::fieldValue(int index) const
+{
+    requireCurrent("read field");
+    if (dirty_[index])
+        return pending_[index].toColumnValue();
+    requireRead(index);
+    return row_[index];
+}
+
+bool RecordSource::isNull(int index) const
+{
+    if (!hasCurrent() || index < 0 || index >= static_cast<int>(row_.size()))
+        return true;
+    if (dirty_[index])
+        return pending_[index].kind == ColumnValue::Kind::Null;
+    requireRead(index);
+    return row_[index].isNull();
 }
 
 bool RecordSource::isEmptyText(int index) const
 {
     if (!hasCurrent() || index < 0 || index >= static_cast<int>(row_.size()))
         return true;
-    const ColumnValue& current = currentValue(index);
+    if (dirty_[index]) {
+        const BoundValue& pending = pending_[index];
+        if (pending.kind == ColumnValue::Kind::Text)
+            return pending.size() == 0;
+        return pending.kind == ColumnValue::Kind::Null || text(index).isEmpty();
+    }
+    requireRead(index);
+    const ColumnValue& current = row_[index];
     if (current.kind == ColumnValue::Kind::Text)
         return current.text.isEmpty();
-    return current.isNull() || text(index).isEmpty();
+    return current.isNull() || textOf(current).isEmpty();
 }
 
 QString RecordSource::text(int index) const
 {
     if (!hasCurrent() || index < 0 || index >= static_cast<int>(row_.size()))
         return {};
-    const ColumnValue& current = currentValue(index);
+    if (dirty_[index])
+        return textOf(pending_[index].toColumnValue());
+    requireRead(index);
+    return textOf(row_[index]);
+}
+
+QString RecordSource::textOf(const ColumnValue& current) const
+{
     switch (current.kind) {
     case ColumnValue::Kind::Null:
         return QStringLiteral("");
@@ -541,15 +649,11 @@ void RecordSource::setValue(const QString& field, const QVariant& value)
 
 void RecordSource::setText(int index, const QString& text)
 {
-    requireAssignable(index);
-    ColumnValue value;
-    if (!text.isEmpty()) {
-        if (schema_.field(index).kind != FieldKind::Other)
-            checkText(index, text);
-        value.kind = ColumnValue::Kind::Text;
-        value.text = text;
+    if (text.isEmpty()) {
+        setNull(index);
+        return;
     }
-    assign(index, std::move(value));
+    setValue(index, text);
 }
 
 QString RecordSource::textOf(const QVariant& value) const
@@ -563,48 +667,50 @@ QString RecordSource::textOf(const QVariant& value) const
     return value.toString();
 }
 
-void RecordSource::checkText(int index, const QString& text) const
+void RecordSource::checkText(int index, QStringView text) const
 {
     const FieldInfo& field = schema_.field(index);
     // A text of n UTF-16 units has at most n characters; only a longer one needs counting.
-    if (field.kind == FieldKind::Text && text.size() > field.size && characterCount(text) > field.size)
-        throw EngineError(EngineError::Kind::ValueTooLong, context("assign field", index),
-                          QStringLiteral("value of %1 characters exceeds the field size %2").arg(characterCount(text)).arg(field.size));
+    if (field.kind == FieldKind::Text && text.size() > field.size)
+        checkLength(index, characterCount(text));
     if (text.isEmpty() && !field.allowZeroLength)
         throw EngineError(EngineError::Kind::ZeroLengthNotAllowed, context("assign field", index),
                           QStringLiteral("zero-length text not allowed"));
 }
 
-ColumnValue RecordSource::converted(int index, const QVariant& value) const
+void RecordSource::checkLength(int index, qsizetype characters) const
 {
     const FieldInfo& field = schema_.field(index);
-    // Texts, by far the most assigned values, are checked as they are, without a copy.
-    if (value.typeId() == QMetaType::QString) {
-        if (field.kind != FieldKind::Other)
-            checkText(index, *static_cast<const QString*>(value.constData()));
-        return ColumnValue::fromVariant(value);
-    }
-    if (!value.isValid() || value.isNull())
-        return {};
-    if (field.kind == FieldKind::Other)
-        return ColumnValue::fromVariant(value);
-    ColumnValue converted;
-    converted.kind = ColumnValue::Kind::Text;
-    converted.text = textOf(value);
-    checkText(index, converted.text);
-    return converted;
+    if (field.kind == FieldKind::Text && characters > field.size)
+        throw EngineError(EngineError::Kind::ValueTooLong, context("assign field", index),
+                          QStringLiteral("value of %1 characters exceeds the field size %2").arg(characters).arg(field.size));
 }
 
 // A field that cannot be assigned is refused before anything else, with the record as it was.
-void RecordSource::requireAssignable(int index) const
+void RecordSource::failUnassignable(int index) const
 {
-    requireCurrent("assign field");
     if (index < 0 || index >= static_cast<int>(pending_.size()))
         throw EngineError(EngineError::Kind::NoSuchField, context("assign field"), QStringLiteral("no such field"));
     if (schema_.field(index).kind == FieldKind::AutoNumber)
         throw EngineError(EngineError::Kind::ReadOnlyField, context("assign field", index), QStringLiteral("field is read-only"));
     if (currentUnread_ && !adding_)
         throw EngineError(EngineError::Kind::RecordUnread, context("assign field", index), QStringLiteral("record could not be read"));
+    throw std::logic_error("failUnassignable called for an assignable field");
+}
+
+BoundValue& RecordSource::assigned(int index)
+{
+    if (!dirty_[index]) {
+        dirty_[index] = 1;
+        pendingFields_.push_back(index);
+    }
+    return pending_[index];
+}
+
+void RecordSource::setNull(int index)
+{
+    requireAssignable(index);
+    assigned(index).setNull();
 }
 
 void RecordSource::setValue(int index, const QString& text)
@@ -612,25 +718,92 @@ void RecordSource::setValue(int index, const QString& text)
     requireAssignable(index);
     if (schema_.field(index).kind != FieldKind::Other)
         checkText(index, text);
-    ColumnValue value;
-    value.kind = ColumnValue::Kind::Text;
-    value.text = text;
-    assign(index, std::move(value));
+    assigned(index).setText(text);
 }
 
-void RecordSource::assign(int index, ColumnValue&& value)
+void RecordSource::setNumber(int index, qint64 number)
 {
-    pending_[index] = std::move(value);
-    if (!dirty_[index]) {
-        dirty_[index] = 1;
-        pendingFields_.push_back(index);
+    requireAssignable(index);
+    if (schema_.field(index).kind == FieldKind::Other) {
+        BoundValue& value = assigned(index);
+        value.setNull();
+        value.kind = ColumnValue::Kind::Integer;
+        value.integer = number;
+        return;
+    }
+    // A whole number's text is all ASCII: its characters are its bytes, and it is never empty.
+    char digits[24];
+    const auto written = std::to_chars(digits, digits + sizeof digits, number);
+    checkLength(index, written.ptr - digits);
+    assigned(index).setWholeNumberText(number);
+}
+
+void RecordSource::setNumber(int index, double number)
+{
+    requireAssignable(index);
+    if (schema_.field(index).kind == FieldKind::Other) {
+        BoundValue& value = assigned(index);
+        value.setNull();
+        value.kind = ColumnValue::Kind::Real;
+        value.real = number;
+        return;
+    }
+    const QString text = numberToText(number, engine_.numberFormat());
+    checkText(index, text);
+    assigned(index).setText(text);
+}
+
+void RecordSource::setValue(int index, const ColumnValue& value)
+{
+    switch (value.kind) {
+    case ColumnValue::Kind::Null:
+        setNull(index);
+        return;
+    case ColumnValue::Kind::Text:
+        setValue(index, value.text);
+        return;
+    case ColumnValue::Kind::Integer:
+        setNumber(index, value.integer);
+        return;
+    case ColumnValue::Kind::Real:
+        setNumber(index, value.real);
+        return;
+    case ColumnValue::Kind::Other:
+        setValue(index, value.other.value_or(QVariant()));
+        return;
     }
 }
 
 void RecordSource::setValue(int index, const QVariant& value)
 {
     requireAssignable(index);
-    assign(index, converted(index, value));
+    // Texts, by far the most assigned values, are checked as they are, without a copy.
+    if (value.typeId() == QMetaType::QString) {
+        const QString& text = *static_cast<const QString*>(value.constData());
+        if (schema_.field(index).kind != FieldKind::Other)
+            checkText(index, text);
+        assigned(index).setText(text);
+        return;
+    }
+    if (!value.isValid() || value.isNull()) {
+        assigned(index).setNull();
+        return;
+    }
+    if (schema_.field(index).kind != FieldKind::Other) {
+        const QString text = textOf(value);
+        checkText(index, text);
+        assigned(index).setText(text);
+        return;
+    }
+    // Kept as given, and bound as what it holds.
+    const ColumnValue kept = ColumnValue::fromVariant(value);
+    BoundValue& bound = assigned(index);
+    bound.setNull();
+    bound.kind = kept.kind;
+    bound.integer = kept.integer;
+    bound.real = kept.real;
+    if (kept.kind == ColumnValue::Kind::Other)
+        bound.other = value;
 }
 
 } // namespace tavik::store

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <map>
@@ -51,8 +52,9 @@ public:
     bool take(std::size_t position, const Connection& connection, quint64 tableChanges, std::vector<ColumnValue>& row);
     // Reads the records from position on, as many as ascending keys allow up to a bound. A read
     // that fails after the first record keeps those before; the failing one fails when reached.
-    void read(Statement& select, const KeyRuns& keys, std::size_t position, std::size_t fieldCount,
-              const Connection& connection, quint64 tableChanges);
+    // The select's columns after the key are the fields at columns, in that order.
+    void read(Statement& select, const KeyRuns& keys, std::size_t position, const std::vector<int>& columns,
+              std::size_t fieldCount, const Connection& connection, quint64 tableChanges);
     // The walk stored the record it leaves: the changes of that one store are its own.
     void ownStore(quint64 changesBefore, quint64 changesAfter);
 
@@ -93,6 +95,11 @@ public:
         access_ = access;
     }
 
+    // The fields a walk reads: records are then read with these fields only, and a field outside
+    // them is read, with the rest of its record, when first asked for. Empty: every field. Kept
+    // across refreshes; names the table lacks are passed over (they read as empty all the same).
+    void readFields(const QStringList& fields);
+
     // Stores what is pending, then opens the file and rebuilds the dynaset on its first record.
     // On failure the source is left closed, without records.
     void refresh();
@@ -110,13 +117,23 @@ public:
     // The field's value: text, whole number, float or null (an invalid QVariant).
     QVariant value(const QString& field) const;
     QVariant value(int index) const;
-    // Assigns a value; numbers become text in the user's number format in text fields. A value
-    // the field cannot take (too long, empty where not allowed, an autonumber) is refused here,
-    // and the record keeps what it had.
+    // The same, as the engine keeps it, for a walk that hands it on to a field of another source.
+    ColumnValue fieldValue(int index) const;
+    bool isNull(int index) const;
+
+    // Assigning. A value the field cannot take (too long, empty where not allowed, an autonumber)
+    // is refused at once, and the record keeps what it had. A value is held as it will be bound,
+    // a text as UTF-8, and stored in one statement at the next move or update. Numbers become
+    // text in the user's number format in text fields.
     void setValue(const QString& field, const QVariant& value);
     void setValue(int index, const QVariant& value);
-    // The same for a text, without wrapping it in a variant.
+    // A text as it is, the empty text included.
     void setValue(int index, const QString& text);
+    void setNumber(int index, qint64 number);
+    void setNumber(int index, double number);
+    void setNull(int index);
+    // A value as fieldValue gives it, assigned as a variant holding it would be.
+    void setValue(int index, const ColumnValue& value);
 
     // The field as a bound control shows it: its value as text, the empty text for no value or no
     // current record. Writing the empty text clears the field.
@@ -142,6 +159,14 @@ private:
     void close();
     void loadCurrent();
     void clearRow();
+    void chooseColumnsRead();
+    // The fields outside the read ones, for the current record, the first time one is asked for.
+    void requireRead(int index) const
+    {
+        if (restUnread_ && !rowHolds_[index])
+            readRest();
+    }
+    void readRest() const;
     bool hasCurrent() const { return connection_ && (adding_ || position_ < keys_.size()); }
     // Checked for every field a walk reads or assigns; the error is made out of line.
     void requireCurrent(const char* operation) const
@@ -153,15 +178,25 @@ private:
     void storePending();
     void insertPending();
     void updatePending();
-    static void keepInRow(ColumnValue& stored, ColumnValue&& assigned);
     void discardPending();
     void bindPending(Statement& statement);
-    ColumnValue converted(int index, const QVariant& value) const;
     QString textOf(const QVariant& value) const;
-    void checkText(int index, const QString& text) const;
-    void requireAssignable(int index) const;
-    void assign(int index, ColumnValue&& value);
-    const ColumnValue& currentValue(int index) const { return dirty_[index] ? pending_[index] : row_[index]; }
+    QString textOf(const ColumnValue& value) const;
+    void checkText(int index, QStringView text) const;
+    void checkLength(int index, qsizetype characters) const;
+    // Checked for every value assigned; the error is made out of line.
+    void requireAssignable(int index) const
+    {
+        requireCurrent("assign field");
+        if (index < 0 || index >= static_cast<int>(pending_.size()) || schema_.field(index).kind == FieldKind::AutoNumber
+            || (currentUnread_ && !adding_))
+            failUnassignable(index);
+    }
+    [[noreturn]] void failUnassignable(int index) const;
+    // The field's pending value, marked as assigned; the caller fills it.
+    BoundValue& assigned(int index);
+    // The fields the record was read with that a store has changed: read again when asked for.
+    void forgetStored();
     Statement& readAheadStatement();
     quint64 tableChanges() const { return tableChanges_ ? *tableChanges_ : 0; }
     Statement& writeStatement(StatementCache& cache, bool insert);
@@ -182,12 +217,19 @@ private:
     KeyRuns keys_;
     std::size_t position_ = 0;
     bool adding_ = false;
-    bool currentUnread_ = false;
+    mutable bool currentUnread_ = false;
     // Loaded into in place, so that walking a table reuses the storage of the record before.
-    std::vector<ColumnValue> row_;
+    mutable std::vector<ColumnValue> row_;
     // The current record while a new one is being added: it is current again after the insert.
     std::vector<ColumnValue> rowBeforeAdd_;
-    std::vector<ColumnValue> pending_;
+    QStringList fieldsRead_;
+    std::vector<int> columnsRead_;         // the fields a record is read with, in table order
+    std::vector<char> isRead_;             // one byte per field: 1 when in columnsRead_
+    // True while the current record holds only the fields read; the others are read when asked for.
+    mutable bool restUnread_ = false;
+    std::vector<char> rowHolds_;           // the fields the current record was read with
+    bool restUnreadBeforeAdd_ = false;
+    std::vector<BoundValue> pending_;
     std::string dirty_;                    // one byte per field: 1 when pending_ holds a value
     std::vector<int> pendingFields_;       // the fields with a value in pending_; sorted when stored
     RecordsAhead ahead_;
@@ -195,6 +237,7 @@ private:
     // Declared last: finalized before the connection they belong to is let go. The write
     // statements are found by the dirty_ pattern they store.
     std::unique_ptr<Statement> readAhead_;
+    mutable std::unique_ptr<Statement> readRest_;
     StatementCache inserts_;
     StatementCache updates_;
 };

@@ -3,6 +3,8 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <QStringDecoder>
+#include <algorithm>
+#include <charconv>
 #include <QStringEncoder>
 
 namespace tavik::store {
@@ -67,6 +69,73 @@ ColumnValue ColumnValue::fromVariant(const QVariant& value)
         result.other = value;
     }
     return result;
+}
+
+namespace {
+char* encodeUtf8(QStringView text, char* out);
+void decodeUtf8Into(QString& text, const char* bytes, qsizetype size);
+} // namespace
+
+void BoundValue::setNull()
+{
+    kind = Kind::Null;
+    other.reset();
+    // A megabyte text assigned once is not kept for the rest of the walk.
+    constexpr qsizetype keptBytes = 4096;
+    if (capacity_ > keptBytes) {
+        buffer_.reset();
+        capacity_ = 0;
+    }
+    size_ = 0;
+}
+
+char* BoundValue::room(qsizetype bytes)
+{
+    if (bytes > capacity_) {
+        capacity_ = std::max<qsizetype>(bytes, 64);
+        buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+    }
+    return buffer_ ? buffer_.get() : nullptr;
+}
+
+void BoundValue::setText(QStringView text)
+{
+    kind = Kind::Text;
+    other.reset();
+    // Three bytes per UTF-16 unit at most.
+    char* const start = room(3 * text.size());
+    size_ = start ? encodeUtf8(text, start) - start : 0;
+}
+
+void BoundValue::setWholeNumberText(qint64 number)
+{
+    kind = Kind::Text;
+    other.reset();
+    char* const start = room(24);
+    size_ = std::to_chars(start, start + 24, number).ptr - start;
+}
+
+ColumnValue BoundValue::toColumnValue() const
+{
+    ColumnValue value;
+    value.kind = kind;
+    switch (kind) {
+    case Kind::Text:
+        decodeUtf8Into(value.text, bytes(), size_);
+        break;
+    case Kind::Integer:
+        value.integer = integer;
+        break;
+    case Kind::Real:
+        value.real = real;
+        break;
+    case Kind::Other:
+        value.other = other;
+        break;
+    case Kind::Null:
+        break;
+    }
+    return value;
 }
 
 void Statement::Finalizer::operator()(sqlite3_stmt* statement) const
@@ -168,6 +237,31 @@ void Statement::bind(int index, const ColumnValue& value)
         return;
     case ColumnValue::Kind::Text:
         bind(index, QStringView(value.text));
+        return;
+    case ColumnValue::Kind::Integer:
+        bind(index, value.integer);
+        return;
+    case ColumnValue::Kind::Real:
+        bind(index, value.real);
+        return;
+    case ColumnValue::Kind::Other:
+        bind(index, value.other.value_or(QVariant()));
+        return;
+    }
+}
+
+void Statement::bind(int index, const BoundValue& value)
+{
+    switch (value.kind) {
+    case ColumnValue::Kind::Text:
+        // The empty text has a buffer too, so it is bound as a text and not as null.
+        if (const int code = sqlite3_bind_text(handle(), index, value.bytes(), static_cast<int>(value.size()),
+                                               SQLITE_STATIC);
+            code != SQLITE_OK)
+            fail(code, "bind");
+        return;
+    case ColumnValue::Kind::Null:
+        bindNull(index);
         return;
     case ColumnValue::Kind::Integer:
         bind(index, value.integer);

@@ -2,6 +2,7 @@
 
 #include "store/EngineError.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QVariant>
 
@@ -40,6 +41,37 @@ struct ColumnValue {
     static ColumnValue fromVariant(const QVariant& value);
 };
 
+// A value on its way into a statement, kept as SQLite takes it: a text as UTF-8, encoded once when
+// it is assigned, so that binding copies nothing. Its buffer is kept when the value is let go of,
+// so a walk that assigns a field at every record allocates nothing once it has grown.
+struct BoundValue {
+    using Kind = ColumnValue::Kind;
+
+    Kind kind = Kind::Null;
+    qint64 integer = 0;
+    double real = 0.0;
+    std::optional<QVariant> other; // Kind::Other
+
+    void setNull();
+    void setText(QStringView text);
+    // The whole number's text, without going through UTF-16.
+    void setWholeNumberText(qint64 number);
+    // Kind::Text: the UTF-8 bytes. Never a null pointer, so the empty text binds as a text.
+    const char* bytes() const { return buffer_ ? buffer_.get() : ""; }
+    qsizetype size() const { return size_; }
+    bool isEmptyText() const { return kind == Kind::Text && size_ == 0; }
+    // The value as the engine reads it, for a pending value that is asked for before it is stored.
+    ColumnValue toColumnValue() const;
+
+private:
+    // Room for at least that many bytes; what it held before is not kept.
+    char* room(qsizetype bytes);
+
+    std::unique_ptr<char[]> buffer_;
+    qsizetype capacity_ = 0;
+    qsizetype size_ = 0;
+};
+
 // One prepared statement, owned for its whole life. Values are always bound, never pasted.
 class Statement {
 public:
@@ -58,6 +90,9 @@ public:
     // Null, text, whole number or float, whatever the variant holds.
     void bind(int index, const QVariant& value);
     void bind(int index, const ColumnValue& value);
+    // A text bound straight from the value's own buffer, which must stay as it is until the
+    // statement has run.
+    void bind(int index, const BoundValue& value);
 
     // Runs one step; true while a row is there.
     bool step();

@@ -13,11 +13,20 @@ int nextSavepointNumber()
 }
 } // namespace
 
+// The outermost guard begins a plain transaction, not a savepoint: while any savepoint is open,
+// SQLite keeps every page its statements write a second time in the statement journal (in memory
+// with this library's temp store) and lets it go only when the last savepoint ends. A savepoint
+// that spans a long import would hold such a journal for the whole walk; inner guards end soon.
 Transaction::Transaction(Connection& connection)
     : connection_(connection)
-    , name_(QStringLiteral("tavik_%1").arg(nextSavepointNumber()))
 {
-    connection_.execute(QStringLiteral("SAVEPOINT ") + name_, connection_.context(QStringLiteral("begin transaction")));
+    const ErrorContext context = connection_.context(QStringLiteral("begin transaction"));
+    if (!connection_.inTransaction()) {
+        connection_.execute(QStringLiteral("BEGIN"), context);
+        return;
+    }
+    name_ = QStringLiteral("tavik_%1").arg(nextSavepointNumber());
+    connection_.execute(QStringLiteral("SAVEPOINT ") + name_, context);
 }
 
 Transaction::~Transaction()
@@ -25,6 +34,10 @@ Transaction::~Transaction()
     if (!open_ || !connection_.inTransaction())
         return;
     try {
+        if (name_.isEmpty()) {
+            connection_.execute(QStringLiteral("ROLLBACK"));
+            return;
+        }
         connection_.execute(QStringLiteral("ROLLBACK TO ") + name_);
         connection_.execute(QStringLiteral("RELEASE ") + name_);
     } catch (...) {
@@ -41,7 +54,8 @@ void Transaction::commit()
         throw EngineError(EngineError::Kind::Io, connection_.context(QStringLiteral("commit")),
                           QStringLiteral("the transaction was rolled back after an error"));
     }
-    connection_.execute(QStringLiteral("RELEASE ") + name_, connection_.context(QStringLiteral("commit")));
+    connection_.execute(name_.isEmpty() ? QStringLiteral("COMMIT") : QStringLiteral("RELEASE ") + name_,
+                        connection_.context(QStringLiteral("commit")));
     open_ = false;
 }
 

@@ -6,8 +6,9 @@ namespace tavik::store {
 
 class Connection;
 
-// Begins in its constructor and rolls back in its destructor unless commit() was called.
-// Built on savepoints, so guards nest: an inner commit only ends its own part.
+// Begins in its constructor and rolls back in its destructor unless commit() was called. Guards
+// nest: the outermost one is a transaction of its own, an inner one a savepoint inside it, whose
+// commit only ends its own part.
 class Transaction {
 public:
     explicit Transaction(Connection& connection);
@@ -20,7 +21,7 @@ public:
 
 private:
     Connection& connection_;
-    QString name_;
+    QString name_; // empty for the outermost guard
     bool open_ = true;
 };
 

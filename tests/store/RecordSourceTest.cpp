@@ -52,7 +52,12 @@ private slots:
     void aWalkSeesRecordsChangedBehindItsBack_data();
     void aWalkSeesRecordsChangedBehindItsBack();
     void aWalkThatStoresEveryRecordReadsThemAllAsStored();
+    void aRecordThatCouldNotBeReadKeepsWhatItHolds_data();
     void aRecordThatCouldNotBeReadKeepsWhatItHolds();
+    void typedValuesAreCheckedAndStoredAsVariantsWere_data();
+    void typedValuesAreCheckedAndStoredAsVariantsWere();
+    void aWalkThatReadsSomeFieldsReadsTheOthersWhenAsked();
+    void aLongTransactionKeepsNoStatementJournal();
 };
 
 namespace {
@@ -601,15 +606,24 @@ void RecordSourceTest::aWalkThatStoresEveryRecordReadsThemAllAsStored()
     QCOMPARE(rows.last(), QStringLiteral("101|Neu|N|<null>"));
 }
 
+void RecordSourceTest::aRecordThatCouldNotBeReadKeepsWhatItHolds_data()
+{
+    QTest::addColumn<QStringList>("fieldsRead");
+    QTest::newRow("every field read") << QStringList();
+    QTest::newRow("a walk that reads one field") << QStringList { QStringLiteral("Kurz") };
+}
+
 // A read that fails for a moment leaves the record looking empty; storing totals or cleared
 // fields into it would overwrite what the file holds.
 void RecordSourceTest::aRecordThatCouldNotBeReadKeepsWhatItHolds()
 {
+    QFETCH(QStringList, fieldsRead);
     const QString file = newFile(3);
     Engine engine(QLocale::c());
     RecordSource walk(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
     walk.setDatabaseName(file);
     walk.refresh();
+    walk.readFields(fieldsRead);
     // Outside a transaction every record is read on its own, the second from key 2 on.
     walk.moveFirst();
     {
@@ -635,6 +649,129 @@ void RecordSourceTest::aRecordThatCouldNotBeReadKeepsWhatItHolds()
     walk.moveNext();
     QCOMPARE(fixture::rows(file, QStringLiteral("Gaeste")),
         QStringList({ "1|Gast 1|G1|<null>", "2|Gast 2|G2|<null>", "3|Gast 3|G3|gesehen" }));
+}
+
+void RecordSourceTest::typedValuesAreCheckedAndStoredAsVariantsWere_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QVariant>("value");
+    const QVariant longNumber(qint64(1234567));
+    QTest::newRow("a whole number") << "Notiz" << QVariant(qint64(-42));
+    QTest::newRow("a whole number that fits") << "Kurz" << QVariant(qint64(12345));
+    QTest::newRow("a whole number too long") << "Kurz" << longNumber;
+    QTest::newRow("a float in the user's format") << "Notiz" << QVariant(0.1 + 0.2);
+    QTest::newRow("a float too long") << "Kurz" << QVariant(1234.5);
+    QTest::newRow("a text with umlauts") << "Name" << QVariant(QStringLiteral("Müller, Jörg"));
+    QTest::newRow("a text too long by one umlaut") << "Name" << QVariant(QString(50, u'ä') + u'ö');
+    QTest::newRow("the empty text") << "Name" << QVariant(QStringLiteral(""));
+    QTest::newRow("the empty text where not allowed") << "Kurz" << QVariant(QStringLiteral(""));
+    QTest::newRow("no value") << "Kurz" << QVariant();
+}
+
+// Walks assign texts and numbers without a variant; what the file gets and what is refused, with
+// which message, must not differ from a variant holding the same value.
+void RecordSourceTest::typedValuesAreCheckedAndStoredAsVariantsWere()
+{
+    QFETCH(QString, field);
+    QFETCH(QVariant, value);
+    const QString file = newFile(2);
+    Engine engine(QLocale(QLocale::German, QLocale::Germany));
+    RecordSource source(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
+    source.setDatabaseName(file);
+    source.refresh();
+    const int index = source.fieldIndex(field);
+    auto outcome = [&](auto assign) {
+        try {
+            assign();
+            return source.text(index);
+        } catch (const EngineError& error) {
+            return QStringLiteral("refused: %1 %2").arg(int(error.kind())).arg(error.sqliteMessage());
+        }
+    };
+    const QString byVariant = outcome([&] { source.setValue(index, value); });
+    source.moveNext();
+    const QString typed = outcome([&] {
+        switch (value.typeId()) {
+        case QMetaType::LongLong:
+            source.setNumber(index, value.toLongLong());
+            break;
+        case QMetaType::Double:
+            source.setNumber(index, value.toDouble());
+            break;
+        case QMetaType::QString:
+            source.setValue(index, value.toString());
+            break;
+        default:
+            source.setNull(index);
+        }
+    });
+    source.moveNext();
+    QCOMPARE(typed, byVariant);
+    const QStringList rows = fixture::rows(file, QStringLiteral("Gaeste"));
+    if (!byVariant.startsWith(QStringLiteral("refused")))
+        QCOMPARE(rows.at(1).section('|', index, index), rows.at(0).section('|', index, index));
+}
+
+void RecordSourceTest::aWalkThatReadsSomeFieldsReadsTheOthersWhenAsked()
+{
+    const QString file = newFile(40);
+    runSql(file, QStringLiteral("UPDATE \"Gaeste\" SET \"Notiz\" = 'Notiz ' || \"ID\""));
+    Engine engine(QLocale::c());
+    RecordSource walk(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
+    BoundField note(QStringLiteral("Label1"), walk, QStringLiteral("Notiz"));
+    walk.setDatabaseName(file);
+    walk.refresh();
+    walk.readFields({ QStringLiteral("Kurz"), QStringLiteral("Erw99") });
+    Transaction transaction(walk.connection());
+    walk.moveFirst();
+    QStringList seen;
+    while (!walk.eof()) {
+        const qint64 key = *walk.currentKey();
+        walk.setValue(QStringLiteral("Name"), QStringLiteral("Neu %1").arg(key));
+        if (key % 10 == 0) {
+            // Stored without a move: the record shows what it holds in the file now.
+            walk.updateRecord();
+            seen << walk.text(walk.fieldIndex(QStringLiteral("Name"))) + QLatin1Char('/') + note.text();
+        } else if (key % 7 == 0) {
+            seen << walk.value(QStringLiteral("Name")).toString() + QLatin1Char('/') + note.text();
+        }
+        walk.moveNext();
+    }
+    transaction.commit();
+    QCOMPARE(seen, QStringList({ "Neu 7/Notiz 7", "Neu 10/Notiz 10", "Neu 14/Notiz 14", "Neu 20/Notiz 20",
+                        "Neu 21/Notiz 21", "Neu 28/Notiz 28", "Neu 30/Notiz 30", "Neu 35/Notiz 35", "Neu 40/Notiz 40" }));
+    QCOMPARE(fixture::rows(file, QStringLiteral("Gaeste")).at(22), QStringLiteral("23|Neu 23|G23|Notiz 23"));
+}
+
+// Every update writes a page again that the transaction has journaled before, each inside a
+// savepoint of its own as task 3 adds its fields. SQLite keeps such pages in a statement journal,
+// in memory with this library's temp store; it must let them go as each savepoint ends, not hold
+// them for the whole transaction.
+void RecordSourceTest::aLongTransactionKeepsNoStatementJournal()
+{
+    const QString file = newFile(200);
+    Engine engine(QLocale::c());
+    RecordSource walk(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
+    walk.setDatabaseName(file);
+    walk.refresh();
+    const int note = walk.fieldIndex(QStringLiteral("Notiz"));
+    Transaction transaction(walk.connection());
+    walk.moveFirst();
+    const sqlite3_int64 before = sqlite3_memory_used();
+    for (int round = 0; round < 20; ++round) {
+        walk.moveFirst();
+        while (!walk.eof()) {
+            Transaction field(walk.connection());
+            walk.setValue(note, QStringLiteral("Runde %1").arg(round));
+            walk.updateRecord();
+            field.commit();
+            walk.moveNext();
+        }
+    }
+    const sqlite3_int64 grown = sqlite3_memory_used() - before;
+    transaction.commit();
+    QVERIFY2(grown < 512 * 1024, qPrintable(QStringLiteral("SQLite's memory grew by %1 bytes").arg(grown)));
+    QCOMPARE(fixture::rows(file, QStringLiteral("Gaeste")).at(199), QStringLiteral("200|Gast 200|G200|Runde 19"));
 }
 
 QTEST_GUILESS_MAIN(RecordSourceTest)
