@@ -588,7 +588,8 @@ void SampleHotelTest::oddPricesChangeOnlyTheirShare()
     QVERIFY2(qAbs(100.0 * changed / lineFields - percent) < 1.5,
         qPrintable(QStringLiteral("%1 of %2 price fields changed").arg(changed).arg(lineFields)));
     const auto others = [](QStringList lines) {
-        lines.removeIf([](const QString& line) { return line.startsWith(QStringLiteral("Reservierungen|")); });
+        lines.removeIf(
+            [](const QString& line) { return line.startsWith(QStringLiteral("Reservierungen|")); });
         return lines;
     };
     QCOMPARE(others(contentsOf(*oddFile)), others(contentsOf(*plainFile)));
@@ -676,8 +677,9 @@ void SampleHotelTest::commandRejectsBadInput_data()
     QTest::newRow("seed not a number") << QStringList { QStringLiteral("--seed"), QStringLiteral("x1"),
         folder } << 1 << QStringLiteral("Startwert");
     QTest::newRow("no folder") << QStringList {} << 1 << QStringLiteral("Zielordner");
-    QTest::newRow("odd share above 100") << QStringList { QStringLiteral("--odd-prices"), QStringLiteral("101"),
-        folder } << 1 << QStringLiteral("Anteil der Preise ohne Zahl");
+    QTest::newRow("odd share above 100")
+        << QStringList { QStringLiteral("--odd-prices"), QStringLiteral("101"), folder } << 1
+        << QStringLiteral("Anteil der Preise ohne Zahl");
     QTest::newRow("help in German") << QStringList { QStringLiteral("--help") } << 0
                                     << QStringLiteral("Kennwort, mit dem");
 }

@@ -81,10 +81,10 @@ inline const QString wholeHeading = QStringLiteral(
     "auf Beispielhotels mit %1 % Beträgen und Steuersätzen ohne Zahl, Median aus %2 Läufen; Zeiten von außen "
     "gemessen (Start bis Ende des Prozesses), das Verhältnis ist der Median der Verhältnisse je Lauf (ganzer "
     "Lauf und die gleich danach laufende Grundlinie)");
-inline const QString wholeHeader
-    = QStringLiteral("| Reservierungen | Übersprungen | je 100 Reservierungen | Verzehrzeilen | Mit --report | "
-                     "Verhältnis | Speicher (Spitze) | Ohne --report | Verhältnis | Speicher (Spitze) | "
-                     "Grundlinie | Speicher Grundlinie |");
+inline const QString wholeHeader = QStringLiteral(
+    "| Reservierungen | Übersprungen | je 100 Reservierungen | Verzehrzeilen | Mit --report | "
+    "Verhältnis | Speicher (Spitze) | Ohne --report | Verhältnis | Speicher (Spitze) | "
+    "Grundlinie | Speicher Grundlinie |");
 inline const QString wholeRatioTarget = QStringLiteral(
     "Verhältnis ganzer Lauf mit --report / Grundlinie bei %1 Reservierungen: %2 (Ziel höchstens %3): %4");
 inline const QString wholeLinearityTarget = QStringLiteral(

@@ -24,8 +24,8 @@ QString kindName(bool withReport)
 }
 
 // Growth and memory of one kind, so that a miss says whether the report caused it.
-void judgeKind(const QList<WholeRunResult>& results, const WholeRunTargets& targets, bool withReport,
-    Verdicts& verdicts)
+void judgeKind(
+    const QList<WholeRunResult>& results, const WholeRunTargets& targets, bool withReport, Verdicts& verdicts)
 {
     const auto pairsOf = [withReport](const WholeRunResult& size) -> const RunPairs& {
         return withReport ? size.withReport() : size.withoutReport();
@@ -129,7 +129,8 @@ QString renderWholeRuns(
             texts::megabytes.arg(decimal(size.withReport().peakMegabytes(), 1)),
             secondsText(size.withoutReport().seconds()), decimal(size.withoutReport().ratio(), 2),
             texts::megabytes.arg(decimal(size.withoutReport().peakMegabytes(), 1)),
-            secondsText(size.baselineSeconds()), texts::megabytes.arg(decimal(size.baselinePeakMegabytes(), 1)) });
+            secondsText(size.baselineSeconds()),
+            texts::megabytes.arg(decimal(size.baselinePeakMegabytes(), 1)) });
     }
     return lines.join(QLatin1Char('\n'));
 }
