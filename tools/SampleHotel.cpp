@@ -552,21 +552,89 @@ QVariant ReservationMaker::emptyOrNull()
     return dice_.chance(50) ? QVariant(QStringLiteral("")) : QVariant();
 }
 
+// Amounts and rates as staff typed them when the field asked for a number they did not have or
+// did not trust. None of them reads as a number, so the migration writes each such line but
+// counts it to no sum, and logs one skipped operation per value.
+constexpr const char* oddAmountForms[] = { "n.a.", "", "-", "EUR %1", "%1 EUR", "ca. %1", "%2,-" };
+constexpr const char* oddRateForms[] = { "%1 %", "%1%", "%1 v.H.", "n.a.", "MwSt.", "inkl." };
+
+// Puts odd values into a share of the price lines' amounts and rates. It draws from dice of its
+// own, so the records around them stay those the seed makes without it.
+class OddPrices {
+public:
+    OddPrices(quint64 seed, int percent)
+        : dice_(seed ^ 0x6F64645072696365ULL)
+        , percent_(percent)
+    {
+    }
+
+    // Returns how many fields it changed.
+    int apply(ReservationRecord& record)
+    {
+        if (percent_ <= 0)
+            return 0;
+        int changed = applyToLine(record.re(10), &record.erw(16));
+        changed += applyToLine(record.re(12), &record.erw(17));
+        for (const ExtraSlot& slot : extraSlots)
+            changed += applyToLine(record.re(slot.amountField), &record.erw(slot.rateField));
+        return changed + applyToLine(record.spare(2), nullptr);
+    }
+
+private:
+    // A line is there when the sample gave it an amount; its rate may be empty.
+    int applyToLine(QVariant& amount, QVariant* rate)
+    {
+        if (!amount.isValid())
+            return 0;
+        int changed = 0;
+        if (dice_.chance(percent_)) {
+            amount = oddAmount(amount.toString());
+            ++changed;
+        }
+        if (rate && dice_.chance(percent_)) {
+            *rate = oddRate(rate->toString());
+            ++changed;
+        }
+        return changed;
+    }
+
+    QString oddAmount(const QString& typed)
+    {
+        const QString euros = typed.section(QLatin1Char(','), 0, 0).section(QLatin1Char('.'), 0, 0);
+        return text(dice_.pick(oddAmountForms))
+            .replace(QLatin1String("%1"), typed)
+            .replace(QLatin1String("%2"), euros);
+    }
+
+    QString oddRate(const QString& typed)
+    {
+        const int fallback = dice_.chance(50) ? reducedRate : standardRate;
+        const QString percent = typed.isEmpty() ? QString::number(fallback) : typed;
+        return text(dice_.pick(oddRateForms)).replace(QLatin1String("%1"), percent);
+    }
+
+    Dice dice_;
+    int percent_;
+};
+
 // Only the first reservations get charge lines, so a file with a million reservations still holds
 // only a few of them.
 constexpr std::size_t reservationsWithChargeLines = 8;
 
-std::vector<qint64> insertReservations(Connection& connection, Dice& dice, int count)
+std::vector<qint64> insertReservations(
+    Connection& connection, Dice& dice, const SampleOptions& options, SampleSummary& summary)
 {
     ErrorContext context = connection.context(QStringLiteral("insert"));
     context.table = reservationsTable;
     store::Statement& insert
         = connection.cached(insertSql(reservationsTable, reservationFieldNames()), context);
     ReservationMaker maker(dice);
+    OddPrices oddPrices(options.seed, options.oddPricePercent);
     ReservationRecord record;
     std::vector<qint64> firstIds;
-    for (int made = 0; made < count; ++made) {
+    for (int made = 0; made < options.reservations; ++made) {
         maker.make(record);
+        summary.oddPriceValues += oddPrices.apply(record);
         for (int index = 0; index < ReservationRecord::fieldCount; ++index)
             insert.bind(index + 1, record.at(index));
         insert.run();
@@ -729,7 +797,7 @@ SampleSummary fillOlderEditionFile(Connection& connection, const SampleOptions& 
     insertSettings(connection);
     insertArticles(connection, summary);
     Dice dice(options.seed);
-    const std::vector<qint64> firstIds = insertReservations(connection, dice, options.reservations);
+    const std::vector<qint64> firstIds = insertReservations(connection, dice, options, summary);
     summary.reservations = options.reservations;
     summary.chargeLines = insertChargeLines(connection, dice, firstIds);
     insertHelperTableRecords(connection);
@@ -764,6 +832,8 @@ SampleSummary writeOlderEditionFile(const QString& path, const SampleOptions& op
 {
     if (options.reservations < 0)
         throw std::invalid_argument("the number of reservations must not be negative");
+    if (options.oddPricePercent < 0 || options.oddPricePercent > 100)
+        throw std::invalid_argument("the share of odd price values must lie between 0 and 100");
     removeExistingFile(path);
     store::OpenOptions openOptions;
     openOptions.create = true;

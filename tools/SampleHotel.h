@@ -14,6 +14,10 @@ struct SampleOptions {
     int reservations = 250;
     quint64 seed = 2003;
     QString password; // empty: the file carries no password
+    // Percent of the price lines' amounts and rates typed as no number ("19 %", "n.a.", "EUR 89,00",
+    // nothing). 0 leaves every record as the seed alone makes it; above 0 the same records come out
+    // with only those fields changed.
+    int oddPricePercent = 0;
 };
 
 // What an older edition's sample file holds, so callers need not count it again.
@@ -22,6 +26,7 @@ struct SampleSummary {
     int articles = 0;
     int articlesWithoutRate = 0; // Art7 empty or NULL
     int chargeLines = 0; // records already in Verzehr
+    int oddPriceValues = 0; // amounts and rates given an odd value
 };
 
 // Writes a realistic older edition's data file: one settings record, the article list, the given

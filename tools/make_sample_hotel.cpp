@@ -32,12 +32,18 @@ const QString seedOption
     = QStringLiteral("Startwert des Zufallsgenerators; derselbe Startwert ergibt dieselben "
                      "Daten (Vorgabe: %1).");
 const QString passwordOption = QStringLiteral("Kennwort, mit dem der ältere Datenbestand geschützt wird.");
+const QString oddPricesOption
+    = QStringLiteral("Anteil in Prozent der Beträge und Steuersätze der Preiszeilen, die wie in alten "
+                     "Datenbeständen keine Zahl sind (\"19 %\", \"n.a.\", \"EUR 89,00\", leer); die übrigen "
+                     "Daten bleiben die des Startwerts (Vorgabe: 0).");
 const QString folderArgument = QStringLiteral("ORDNER");
 const QString folderDescription = QStringLiteral("Zielordner; wird angelegt, wenn er fehlt.");
 const QString needsOneFolder = QStringLiteral("Bitte genau einen Zielordner angeben (Hilfe: --help).");
 const QString badReservations
     = QStringLiteral("Die Anzahl der Reservierungen muss eine ganze Zahl ab 0 sein: \"%1\".");
 const QString badSeed = QStringLiteral("Der Startwert muss eine ganze Zahl ab 0 sein: \"%1\".");
+const QString badOddPrices
+    = QStringLiteral("Der Anteil der Preise ohne Zahl muss eine ganze Zahl von 0 bis 100 sein: \"%1\".");
 const QString folderNotCreated = QStringLiteral("Der Ordner \"%1\" lässt sich nicht anlegen.");
 const QString written = QStringLiteral("Beispieldaten geschrieben.");
 const QString olderFile = QStringLiteral("Älterer Datenbestand: %1");
@@ -45,6 +51,7 @@ const QString protectedFile = QStringLiteral("  mit Kennwort geschützt");
 const QString unprotectedFile = QStringLiteral("  ohne Kennwort");
 const QString olderContents = QStringLiteral("  %1 Reservierungen, %2 Artikel (davon %3 ohne Steuersatz), "
                                              "%4 Verzehrbuchungen, Startwert %5");
+const QString oddPrices = QStringLiteral("  %1 Beträge und Steuersätze ohne Zahl (Anteil %2 %)");
 const QString newerFile = QStringLiteral("Neuerer Datenbestand: %1");
 const QString newerContents = QStringLiteral("  ohne Kennwort, Tabellen leer");
 const QString failed = QStringLiteral("Fehler: %1");
@@ -77,7 +84,9 @@ std::optional<CommandLine> readCommandLine(const QCoreApplication& application, 
         say::seedOption.arg(defaults.seed), QStringLiteral("S"), QString::number(defaults.seed));
     const QCommandLineOption password(
         { QStringLiteral("p"), QStringLiteral("password") }, say::passwordOption, QStringLiteral("P"));
-    parser.addOptions({ reservations, seed, password });
+    const QCommandLineOption oddPrices(QStringLiteral("odd-prices"), say::oddPricesOption,
+        QStringLiteral("PROZENT"), QString::number(defaults.oddPricePercent));
+    parser.addOptions({ reservations, seed, password, oddPrices });
     parser.addPositionalArgument(say::folderArgument, say::folderDescription);
     parser.process(application);
 
@@ -99,6 +108,11 @@ std::optional<CommandLine> readCommandLine(const QCoreApplication& application, 
         errors << say::badSeed.arg(parser.value(seed)) << Qt::endl;
         return std::nullopt;
     }
+    commandLine.options.oddPricePercent = parser.value(oddPrices).toInt(&valid);
+    if (!valid || commandLine.options.oddPricePercent < 0 || commandLine.options.oddPricePercent > 100) {
+        errors << say::badOddPrices.arg(parser.value(oddPrices)) << Qt::endl;
+        return std::nullopt;
+    }
     return commandLine;
 }
 
@@ -114,6 +128,8 @@ void reportWritten(QTextStream& out, const QString& olderPath, const QString& ne
                .arg(summary.chargeLines)
                .arg(options.seed)
         << Qt::endl;
+    if (options.oddPricePercent > 0)
+        out << say::oddPrices.arg(summary.oddPriceValues).arg(options.oddPricePercent) << Qt::endl;
     out << say::newerFile.arg(QDir::toNativeSeparators(newerPath)) << Qt::endl;
     out << say::newerContents << Qt::endl;
 }

@@ -103,6 +103,59 @@ std::optional<qint64> centsOf(const QVariant& value)
     return valid ? std::optional<qint64>(qRound64(amount * 100)) : std::nullopt;
 }
 
+// Each price line's amount field with its rate field; the tourist tax has no rate.
+const QList<QPair<QString, QString>> priceFields = { { QStringLiteral("Re10"), QStringLiteral("Erw16") },
+    { QStringLiteral("Re12"), QStringLiteral("Erw17") }, { QStringLiteral("Re14"), QStringLiteral("Erw18") },
+    { QStringLiteral("Re16"), QStringLiteral("Erw19") }, { QStringLiteral("Re22"), QStringLiteral("Erw20") },
+    { QStringLiteral("Re24"), QStringLiteral("Erw21") }, { QStringLiteral("Spare2"), QString() } };
+
+// How many price fields of the reservations differ between the two files, and how many a line of
+// the first file has. Fails the test on any other difference, or on a changed value that reads as
+// a number in either format the sample types.
+bool sameValue(const QVariant& first, const QVariant& second)
+{
+    return first.isValid() == second.isValid() && (!first.isValid() || first == second);
+}
+
+bool readsAsNumber(const QString& text)
+{
+    bool german = false;
+    bool plain = false;
+    QLocale(QLocale::German, QLocale::Germany).toDouble(text, &german);
+    QLocale::c().toDouble(text, &plain);
+    return german || plain;
+}
+
+QPair<int, int> priceFieldChanges(Connection& plain, Connection& odd)
+{
+    const QString sql = QStringLiteral("SELECT * FROM Reservierungen ORDER BY ID");
+    auto before = plain.prepare(sql);
+    auto after = odd.prepare(sql);
+    int changed = 0;
+    int lineFields = 0;
+    while (before.step()) {
+        if (!after.step())
+            return { -1, -1 };
+        QHash<QString, int> columns;
+        for (int column = 0; column < before.columnCount(); ++column) {
+            columns.insert(before.columnName(column), column);
+            if (sameValue(before.value(column), after.value(column)))
+                continue;
+            const QString field = before.columnName(column);
+            const bool priceField = std::any_of(priceFields.cbegin(), priceFields.cend(),
+                [&field](const auto& line) { return line.first == field || line.second == field; });
+            if (!priceField || readsAsNumber(after.value(column).toString()))
+                return { -1, -1 };
+            ++changed;
+        }
+        for (const auto& [amount, rate] : priceFields) {
+            if (!before.value(columns.value(amount)).isNull())
+                lineFields += rate.isEmpty() ? 1 : 2;
+        }
+    }
+    return { changed, lineFields };
+}
+
 QString toolPath()
 {
     const QString folder = qEnvironmentVariable("TAVIK_TOOLS_DIR");
@@ -134,6 +187,8 @@ private slots:
     void oddValuesOccur_data();
     void oddValuesOccur();
     void amountsAndDatesAddUp();
+    void oddPricesChangeOnlyTheirShare_data();
+    void oddPricesChangeOnlyTheirShare();
 
     void insertRecordWritesNullEmptyAndText();
 
@@ -503,6 +558,43 @@ void SampleHotelTest::amountsAndDatesAddUp()
     QCOMPARE(checked, 1000);
 }
 
+void SampleHotelTest::oddPricesChangeOnlyTheirShare_data()
+{
+    QTest::addColumn<int>("percent");
+
+    QTest::newRow("share 0 is the plain sample") << 0;
+    QTest::newRow("share 13") << 13;
+    QTest::newRow("share 100") << 100;
+}
+
+// The benchmark compares runs on these files with runs on the plain sample's numbers, so the odd
+// values must be the only difference, each must fail to read as a number, and the share must hold.
+void SampleHotelTest::oddPricesChangeOnlyTheirShare()
+{
+    QFETCH(int, percent);
+
+    const QString plain = pathFor(QStringLiteral("odd-plain.mdb"));
+    const QString odd = pathFor(QStringLiteral("odd-share.mdb"));
+    tavik::tools::writeOlderEditionFile(plain, sample(2000, 17));
+    SampleOptions options = sample(2000, 17);
+    options.oddPricePercent = percent;
+    const tavik::tools::SampleSummary summary = tavik::tools::writeOlderEditionFile(odd, options);
+
+    const auto plainFile = openFile(plain);
+    const auto oddFile = openFile(odd);
+    const auto [changed, lineFields] = priceFieldChanges(*plainFile, *oddFile);
+    QVERIFY2(changed >= 0, "a field other than a price line's amount or rate changed, or to a number");
+    QCOMPARE(changed, summary.oddPriceValues);
+    QVERIFY2(qAbs(100.0 * changed / lineFields - percent) < 1.5,
+        qPrintable(QStringLiteral("%1 of %2 price fields changed").arg(changed).arg(lineFields)));
+    const auto others = [](QStringList lines) {
+        lines.removeIf(
+            [](const QString& line) { return line.startsWith(QStringLiteral("Reservierungen|")); });
+        return lines;
+    };
+    QCOMPARE(others(contentsOf(*oddFile)), others(contentsOf(*plainFile)));
+}
+
 void SampleHotelTest::insertRecordWritesNullEmptyAndText()
 {
     const QString path = pathFor(QStringLiteral("records.mdb"));
@@ -585,6 +677,9 @@ void SampleHotelTest::commandRejectsBadInput_data()
     QTest::newRow("seed not a number") << QStringList { QStringLiteral("--seed"), QStringLiteral("x1"),
         folder } << 1 << QStringLiteral("Startwert");
     QTest::newRow("no folder") << QStringList {} << 1 << QStringLiteral("Zielordner");
+    QTest::newRow("odd share above 100")
+        << QStringList { QStringLiteral("--odd-prices"), QStringLiteral("101"), folder } << 1
+        << QStringLiteral("Anteil der Preise ohne Zahl");
     QTest::newRow("help in German") << QStringList { QStringLiteral("--help") } << 0
                                     << QStringLiteral("Kennwort, mit dem");
 }

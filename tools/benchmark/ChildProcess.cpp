@@ -1,5 +1,8 @@
 #include "tools/benchmark/ChildProcess.h"
 
+#include <QFile>
+#include <QTemporaryFile>
+
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
@@ -8,11 +11,14 @@
 
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
+
+namespace {
+constexpr const char* launcher = TAVIK_LAUNCHER_PROGRAM;
+}
 
 namespace tavik::benchmark {
 
@@ -64,6 +70,19 @@ bool isOverridden(const char* entry, const QMap<QString, QString>& environment)
     return equals && environment.contains(QString::fromLocal8Bit(entry, equals - entry));
 }
 
+// What the launcher wrote: "EXITED STATUS PEAK_KIB".
+void readLaunchResult(const QString& path, ChildOutcome& outcome)
+{
+    QFile file(path);
+    const QList<QByteArray> fields
+        = file.open(QIODevice::ReadOnly) ? file.readAll().simplified().split(' ') : QList<QByteArray>();
+    if (fields.size() != 3)
+        throw std::runtime_error(path.toStdString() + ": no result of the launcher");
+    outcome.exitedNormally = fields[0] == "1";
+    outcome.exitCode = fields[1].toInt();
+    outcome.peakResidentKiB = fields[2].toLongLong(); // kibibytes on Linux
+}
+
 } // namespace
 
 ChildProcess::ChildProcess(QString program, QStringList arguments)
@@ -85,7 +104,14 @@ void ChildProcess::setOutputFiles(const QString& standardOutput, const QString& 
 
 ChildOutcome ChildProcess::run() const
 {
+    // The launcher starts the program from a process of its own few hundred KiB, so that the
+    // program's peak memory does not begin at the benchmark's (see LauncherMain.cpp).
+    QTemporaryFile result;
+    if (!result.open())
+        throw std::runtime_error("launcher result: " + result.errorString().toStdString());
     CStringArray arguments;
+    arguments.append(launcher);
+    arguments.append(result.fileName());
     arguments.append(program_);
     for (const QString& argument : arguments_)
         arguments.append(argument);
@@ -101,7 +127,7 @@ ChildOutcome ChildProcess::run() const
     actions.open(STDOUT_FILENO, standardOutput_, O_WRONLY | O_CREAT | O_TRUNC);
     actions.open(STDERR_FILENO, standardError_, O_WRONLY | O_CREAT | O_TRUNC);
 
-    const std::string program = program_.toStdString();
+    const std::string program = launcher;
     const auto start = std::chrono::steady_clock::now();
     pid_t child = -1;
     if (const int code
@@ -109,18 +135,17 @@ ChildOutcome ChildProcess::run() const
         code != 0)
         throw std::runtime_error(program + ": " + std::strerror(code));
     int status = 0;
-    rusage usage {};
-    while (wait4(child, &status, 0, &usage) < 0) {
+    while (waitpid(child, &status, 0) < 0) {
         if (errno != EINTR)
-            throw std::runtime_error(program + ": wait4: " + std::strerror(errno));
+            throw std::runtime_error(program + ": waitpid: " + std::strerror(errno));
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error(program + " failed for " + program_.toStdString());
 
     ChildOutcome outcome;
-    outcome.exitedNormally = WIFEXITED(status);
-    outcome.exitCode = outcome.exitedNormally ? WEXITSTATUS(status) : -1;
     outcome.seconds = elapsed.count();
-    outcome.peakResidentKiB = usage.ru_maxrss; // kibibytes on Linux
+    readLaunchResult(result.fileName(), outcome);
     return outcome;
 }
 

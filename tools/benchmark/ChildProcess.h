@@ -15,7 +15,8 @@ struct ChildOutcome {
 };
 
 // Runs one program to its end with standard input from /dev/null and standard output and error
-// into files, so that a batch run sees no terminal and shows no progress. The variables given
+// into files, so that a batch run sees no terminal and shows no progress. It is started through
+// tavik-benchmark-launcher, which sees that its peak memory is its own. The variables given
 // are set in the child's environment on top of the benchmark's own.
 class ChildProcess {
 public:

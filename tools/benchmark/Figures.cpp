@@ -20,6 +20,8 @@ const QLocale& german()
     return locale;
 }
 
+} // namespace
+
 QString count(qint64 value)
 {
     return german().toString(value);
@@ -58,8 +60,6 @@ QString verdict(bool held)
     return held ? texts::held : texts::missed;
 }
 
-} // namespace
-
 double median(QList<double> values)
 {
     if (values.isEmpty())
@@ -74,15 +74,20 @@ SizeResult::SizeResult(int reservations)
 {
 }
 
-void SizeResult::add(const MigrationFigures& migration, const BaselineFigures& baseline)
+void requireSameWork(int size, const MigrationFigures& migration, const BaselineFigures& baseline)
 {
     if (migration.chargeLines != baseline.chargeLines || migration.reservations != baseline.reservations)
-        throw std::runtime_error(texts::countsDiffer.arg(reservations_)
+        throw std::runtime_error(texts::countsDiffer.arg(size)
                                      .arg(migration.chargeLines)
                                      .arg(migration.reservations)
                                      .arg(baseline.chargeLines)
                                      .arg(baseline.reservations)
                                      .toStdString());
+}
+
+void SizeResult::add(const MigrationFigures& migration, const BaselineFigures& baseline)
+{
+    requireSameWork(reservations_, migration, baseline);
     migrations_.append(migration);
     baselines_.append(baseline);
 }

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace tavik::benchmark {
 
@@ -46,6 +47,19 @@ private:
 };
 
 double median(QList<double> values);
+
+// Throws std::runtime_error when the baseline did not write the migration's lines: then the two
+// did not do the same database work and their times do not compare.
+void requireSameWork(int size, const MigrationFigures& migration, const BaselineFigures& baseline);
+
+// How the tables show figures: German numbers, Markdown rows.
+QString count(qint64 value);
+QString decimal(double value, int decimals);
+QString secondsText(double value);
+double megabytes(qint64 kibibytes);
+QString row(const QStringList& cells);
+QString separatorRow(int columns);
+QString verdict(bool held);
 
 struct Verdicts {
     QStringList lines; // one per target and size, German, saying whether it held

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSettings>
 
 #include <stdexcept>
@@ -56,21 +57,44 @@ void takeTasks(const QJsonArray& tasks, MigrationFigures& figures)
         throw std::runtime_error(texts::importTaskMissing.toStdString());
 }
 
+void takeReport(const QString& path, MigrationFigures& figures)
+{
+    const QJsonObject json = readReport(path);
+    figures.totalSeconds = json.value(QStringLiteral("totalSeconds")).toDouble();
+    figures.skipped = json.value(QStringLiteral("skipped")).toArray().size();
+    takeTasks(json.value(QStringLiteral("tasks")).toArray(), figures);
+}
+
+// The import's line of the table the batch run prints: "4. Daten importieren  100000
+// Reservierungen, 315329 Verzehrzeilen, Summen geschrieben ...".
+void takeResultTable(const QString& path, MigrationFigures& figures)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(texts::outputMissing.arg(path).toStdString());
+    static const QRegularExpression importLine(
+        QStringLiteral("^%1 +(\\d+) Reservierungen, (\\d+) Verzehrzeilen")
+            .arg(QRegularExpression::escape(importTaskName)),
+        QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch match = importLine.match(QString::fromUtf8(file.readAll()));
+    if (!match.hasMatch())
+        throw std::runtime_error(texts::importTaskMissing.toStdString());
+    figures.reservations = match.captured(1).toLongLong();
+    figures.chargeLines = match.captured(2).toLongLong();
+}
+
 } // namespace
 
-HotelFolder::HotelFolder(const QString& folder, int reservations, quint64 seed)
+HotelFolder::HotelFolder(const QString& folder, const tools::SampleOptions& sample)
     : folder_(folder)
-    , reservations_(reservations)
+    , reservations_(sample.reservations)
     , olderFile_(filePath(QStringLiteral("tavik_20.mdb")))
     , newerFile_(filePath(QStringLiteral("tavik_50.mdb")))
     , settingsFolder_(filePath(QStringLiteral("settings")))
 {
     if (!QDir().mkpath(folder_) || !QDir().mkpath(settingsFolder_ + QLatin1Char('/') + settingsArea))
         throw std::runtime_error(texts::folderNotCreated.arg(folder_).toStdString());
-    tools::SampleOptions options;
-    options.reservations = reservations;
-    options.seed = seed;
-    tools::writeOlderEditionFile(olderFile_, options);
+    tools::writeOlderEditionFile(olderFile_, sample);
     writeSettings(olderEdition, olderFile_);
     writeSettings(newerEdition, newerFile_);
 }
@@ -96,28 +120,30 @@ void HotelFolder::renewNewerFile() const
     tools::writeNewerEditionFile(newerFile_);
 }
 
-MigrationFigures runMigration(
-    const QString& program, const HotelFolder& hotel, const QString& vatRate, const QString& locale)
+MigrationFigures runMigration(const MigrationCall& call, const HotelFolder& hotel)
 {
     hotel.renewNewerFile();
     const QString report = hotel.filePath(QStringLiteral("report.json"));
     QFile::remove(report);
-    ChildProcess child(program,
-        { QStringLiteral("--batch"), QStringLiteral("--vat"), vatRate, QStringLiteral("--report"), report });
+    QStringList arguments { QStringLiteral("--batch"), QStringLiteral("--vat"), call.vatRate };
+    if (call.withReport)
+        arguments << QStringLiteral("--report") << report;
+    ChildProcess child(call.program, arguments);
     child.setEnvironmentVariable(QStringLiteral("XDG_CONFIG_HOME"), hotel.settingsFolder());
-    child.setEnvironmentVariable(QStringLiteral("LC_ALL"), locale);
+    child.setEnvironmentVariable(QStringLiteral("LC_ALL"), call.locale);
+    const QString output = hotel.filePath(QStringLiteral("migration.out"));
     const QString errors = hotel.filePath(QStringLiteral("migration.err"));
-    child.setOutputFiles(hotel.filePath(QStringLiteral("migration.out")), errors);
+    child.setOutputFiles(output, errors);
 
     MigrationFigures figures;
     figures.process = child.run();
     if (!figures.process.exitedNormally || figures.process.exitCode != 0)
         throw std::runtime_error(
-            texts::runFailed.arg(program).arg(figures.process.exitCode).arg(errors).toStdString());
-    const QJsonObject json = readReport(report);
-    figures.totalSeconds = json.value(QStringLiteral("totalSeconds")).toDouble();
-    figures.skipped = json.value(QStringLiteral("skipped")).toArray().size();
-    takeTasks(json.value(QStringLiteral("tasks")).toArray(), figures);
+            texts::runFailed.arg(call.program).arg(figures.process.exitCode).arg(errors).toStdString());
+    if (call.withReport)
+        takeReport(report, figures);
+    else
+        takeResultTable(output, figures);
     return figures;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tools/SampleHotel.h"
 #include "tools/benchmark/ChildProcess.h"
 
 #include <QList>
@@ -13,7 +14,7 @@ namespace tavik::benchmark {
 // that points the migration at both, so that the user's own settings are never read.
 class HotelFolder {
 public:
-    HotelFolder(const QString& folder, int reservations, quint64 seed);
+    HotelFolder(const QString& folder, const tools::SampleOptions& sample);
 
     int reservations() const { return reservations_; }
     const QString& olderFile() const { return olderFile_; }
@@ -42,12 +43,20 @@ struct MigrationFigures {
     double importSeconds = 0.0; // task 4
     qint64 reservations = 0;
     qint64 chargeLines = 0;
-    int skipped = 0;
+    qint64 skipped = -1; // from the report; -1 for a run without one
 };
 
-// Runs the real batch executable on the hotel with the given locale (LC_ALL) and reads its JSON
-// report. Throws std::runtime_error with a German text when the run fails or leaves no usable report.
-MigrationFigures runMigration(
-    const QString& program, const HotelFolder& hotel, const QString& vatRate, const QString& locale);
+// How the migration is called: the same for every run of a benchmark but the report.
+struct MigrationCall {
+    QString program;
+    QString vatRate;
+    QString locale; // LC_ALL of the run, which sets its number format
+    bool withReport = true;
+};
+
+// Runs the real batch executable on the hotel and reads its JSON report, or without --report the
+// result table it prints (the task times are then not known). Throws std::runtime_error with a
+// German text when the run fails or leaves no usable report or table.
+MigrationFigures runMigration(const MigrationCall& call, const HotelFolder& hotel);
 
 } // namespace tavik::benchmark
