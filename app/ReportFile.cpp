@@ -16,9 +16,20 @@ namespace {
 void appendString(QByteArray& out, QStringView text)
 {
     constexpr char hex[] = "0123456789abcdef";
+    const auto needsNoEscape = [](char16_t u) { return u >= 0x20 && u < 0x80 && u != u'"' && u != u'\\'; };
     out += '"';
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t u = text[i].unicode();
+    qsizetype i = 0;
+    while (i < text.size()) {
+        // Most of a report is plain ASCII: it goes in whole runs rather than byte by byte.
+        if (needsNoEscape(text[i].unicode())) {
+            char run[256];
+            qsizetype length = 0;
+            while (i < text.size() && length < qsizetype(sizeof run) && needsNoEscape(text[i].unicode()))
+                run[length++] = char(text[i++].unicode());
+            out.append(run, length);
+            continue;
+        }
+        const char16_t u = text[i++].unicode();
         switch (u) {
         case u'"': out += "\\\""; continue;
         case u'\\': out += "\\\\"; continue;
@@ -29,9 +40,9 @@ void appendString(QByteArray& out, QStringView text)
         case u'\t': out += "\\t"; continue;
         default: break;
         }
-        const bool pair = QChar::isHighSurrogate(u) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode());
+        const bool pair = QChar::isHighSurrogate(u) && i < text.size() && QChar::isLowSurrogate(text[i].unicode());
         if (pair) {
-            const char32_t code = QChar::surrogateToUcs4(u, text[++i].unicode());
+            const char32_t code = QChar::surrogateToUcs4(u, text[i++].unicode());
             out += char(0xf0 | (code >> 18));
             out += char(0x80 | ((code >> 12) & 0x3f));
             out += char(0x80 | ((code >> 6) & 0x3f));
@@ -41,8 +52,6 @@ void appendString(QByteArray& out, QStringView text)
             out += "\\u";
             for (int shift = 12; shift >= 0; shift -= 4)
                 out += hex[(u >> shift) & 0xf];
-        } else if (u < 0x80) {
-            out += char(u);
         } else if (u < 0x800) {
             out += char(0xc0 | (u >> 6));
             out += char(0x80 | (u & 0x3f));
