@@ -7,26 +7,27 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <charconv>
 #include <cmath>
+#include <iterator>
+#include <string>
+#include <string_view>
 
 namespace tavik::app {
 
 namespace {
 // Written the way QJsonDocument writes, so the report reads as it did when it was built in memory.
-void appendString(QByteArray& out, QStringView text)
+void appendString(std::string& out, QStringView text)
 {
     constexpr char hex[] = "0123456789abcdef";
     const auto needsNoEscape = [](char16_t u) { return u >= 0x20 && u < 0x80 && u != u'"' && u != u'\\'; };
     out += '"';
     qsizetype i = 0;
     while (i < text.size()) {
-        // Most of a report is plain ASCII: it goes in whole runs rather than byte by byte.
+        // Plain ASCII, most of a report, needs neither escape nor encoding.
         if (needsNoEscape(text[i].unicode())) {
-            char run[256];
-            qsizetype length = 0;
-            while (i < text.size() && length < qsizetype(sizeof run) && needsNoEscape(text[i].unicode()))
-                run[length++] = char(text[i++].unicode());
-            out.append(run, length);
+            while (i < text.size() && needsNoEscape(text[i].unicode()))
+                out += char(text[i++].unicode());
             continue;
         }
         const char16_t u = text[i++].unicode();
@@ -64,7 +65,7 @@ void appendString(QByteArray& out, QStringView text)
     out += '"';
 }
 
-void appendKey(QByteArray& out, const char* indent, const char* key)
+void appendKey(std::string& out, std::string_view indent, std::string_view key)
 {
     out += indent;
     out += '"';
@@ -73,7 +74,7 @@ void appendKey(QByteArray& out, const char* indent, const char* key)
 }
 
 // Keys went through a JSON double, which QJsonDocument writes without a fraction or exponent.
-void appendNumberOrNull(QByteArray& out, const std::optional<qint64>& number)
+void appendNumberOrNull(std::string& out, const std::optional<qint64>& number)
 {
     if (!number) {
         out += "null";
@@ -82,14 +83,16 @@ void appendNumberOrNull(QByteArray& out, const std::optional<qint64>& number)
     const double asJson = double(*number);
     if (asJson < 0)
         out += '-';
-    out += QByteArray::number(quint64(std::abs(asJson)));
+    char digits[24];
+    const auto written = std::to_chars(std::begin(digits), std::end(digits), quint64(std::abs(asJson)));
+    out.append(digits, written.ptr);
 }
 
-// One entry of the "skipped" array, its keys in QJsonObject's sorted order.
-QByteArray entryJson(const store::SkippedOperation& operation)
+// One entry of the "skipped" array, its keys in QJsonObject's sorted order, appended to out.
+void appendEntryJson(std::string& out, const store::SkippedOperation& operation)
 {
-    constexpr const char* in = "            ";
-    QByteArray out("        {\n");
+    constexpr std::string_view in = "            ";
+    out += "        {\n";
     appendKey(out, in, "field");
     appendString(out, operation.field);
     out += ",\n";
@@ -132,7 +135,6 @@ QByteArray entryJson(const store::SkippedOperation& operation)
     else
         appendString(out, operation.value);
     out += "\n        }";
-    return out;
 }
 
 QJsonObject fieldsBesideSkipped(const BatchReport& report)
@@ -178,7 +180,11 @@ void ReportFile::add(const store::SkippedOperation& operation)
 {
     if (finished_)
         return;
-    entries_.append(count_ == 0 ? entryJson(operation) : ",\n" + entryJson(operation));
+    entry_.clear(); // keeps its capacity: one allocation for the whole run
+    if (count_ != 0)
+        entry_ += ",\n";
+    appendEntryJson(entry_, operation);
+    entries_.append(QByteArrayView(entry_.data(), qsizetype(entry_.size())));
     ++count_;
 }
 

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <string>
+
 namespace tavik::app {
 
 // The batch run's report as one JSON document. The skipped operations, which can be hundreds of
@@ -23,6 +25,7 @@ public:
 private:
     QString path_;
     store::ScratchFile entries_;
+    std::string entry_; // the entry being written, kept for its capacity
     qsizetype count_ = 0;
     bool finished_ = false;
 };
