@@ -11,6 +11,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
 namespace tavik::app {
 
 namespace {
@@ -95,8 +99,19 @@ QString replacedPathFor(const QString& Datenpfad_neu, const QDateTime& now)
 
 bool sameFile(const QString& first, const QString& second)
 {
-    return QFileInfo::exists(first)
-        && QFileInfo(first).canonicalFilePath() == QFileInfo(second).canonicalFilePath();
+    if (!QFileInfo::exists(first))
+        return false;
+    if (QFileInfo(first).canonicalFilePath() == QFileInfo(second).canonicalFilePath())
+        return true;
+#ifdef Q_OS_WIN
+    return false;
+#else
+    // A hard link is the same file under another name.
+    struct stat a { };
+    struct stat b { };
+    return ::stat(QFile::encodeName(first).constData(), &a) == 0 && ::stat(QFile::encodeName(second).constData(), &b) == 0
+        && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+#endif
 }
 
 // Why the backup cannot be put back at all; empty when it can.
