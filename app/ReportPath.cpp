@@ -1,6 +1,7 @@
 #include "app/ReportPath.h"
 
 #include "store/RunLock.h"
+#include "store/TargetAccess.h"
 
 #include <QDir>
 #include <QFile>
@@ -106,8 +107,11 @@ QString whyReportRefused(const QString& reportPath, const DataPaths& paths, cons
         return refused.arg(reportPath, QStringLiteral("ein Ordner"));
     if (const QString what = whatMustNotBeReplaced(target); !what.isEmpty())
         return refused.arg(reportPath, what);
-    if (!QFileInfo(QFileInfo(target).absolutePath()).isDir())
+    const QString folder = QFileInfo(target).absolutePath();
+    if (!QFileInfo(folder).isDir())
         return QStringLiteral("Der Bericht kann nicht nach \"%1\" geschrieben werden: der Ordner fehlt.").arg(reportPath);
+    if (const QString why = store::whyFolderNotWritable(folder); !why.isEmpty())
+        return QStringLiteral("Der Bericht kann nicht nach \"%1\" geschrieben werden. %2").arg(reportPath, why);
     return {};
 }
 

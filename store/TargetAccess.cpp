@@ -31,7 +31,7 @@ QString nameTooLong(const QString& dataFile)
 }
 
 #ifdef Q_OS_WIN
-QString whyFolderNotWritable(const QString& folder)
+QString whyNoNewFileIn(const QString& folder)
 {
     return QFileInfo(folder).isWritable() ? QString()
                                           : QStringLiteral("In den Ordner \"%1\" darf nicht geschrieben werden.").arg(folder);
@@ -44,7 +44,7 @@ qsizetype longestNameIn(const QString&)
 #else
 // access() answers for this user, and says EROFS on a read-only mount even to root; a probe file
 // then catches what it cannot see (full inode table, a share that refuses new files).
-QString whyFolderNotWritable(const QString& folder)
+QString whyNoNewFileIn(const QString& folder)
 {
     const QByteArray encoded = QFile::encodeName(folder);
     int cause = 0;
@@ -84,6 +84,11 @@ QString whyFileNotWritable(const QFileInfo& file)
 
 } // namespace
 
+QString whyFolderNotWritable(const QString& folder)
+{
+    return whyNoNewFileIn(folder);
+}
+
 QString whyNotReplaceable(const QString& dataFile)
 {
     const QFileInfo file(dataFile);
@@ -100,7 +105,7 @@ QString whyNotReplaceable(const QString& dataFile)
     if (file.isSymLink())
         return QStringLiteral("\"%1\" ist eine Verknüpfung auf \"%2\"; bitte tragen Sie in den Einstellungen den Pfad "
                               "der Datei selbst ein.").arg(dataFile, file.symLinkTarget());
-    if (QString problem = whyFolderNotWritable(folder); !problem.isEmpty())
+    if (QString problem = whyNoNewFileIn(folder); !problem.isEmpty())
         return problem;
     if (file.exists())
         return whyFileNotWritable(file);

@@ -10,4 +10,7 @@ namespace tavik::store {
 // removed in the folder. The text is German and names the path.
 QString whyNotReplaceable(const QString& dataFile);
 
+// Why no new file can be made in this existing folder; empty when one can. German, names the folder.
+QString whyFolderNotWritable(const QString& folder);
+
 } // namespace tavik::store
