@@ -1,5 +1,7 @@
 #include "app/BatchReport.h"
 
+#include "app/StartUp.h"
+
 #include "store/VisibleText.h"
 
 #include <QStringList>
@@ -53,8 +55,14 @@ QString summaryTable(const BatchReport& report, const store::RunLog& log, const 
         lines << QString() << QStringLiteral("Übersprungene Vorgänge:");
         for (const store::SkippedOperation& operation : log.firstSkipped())
             lines << QStringLiteral("  ") + store::RunLog::describe(operation);
-        if (log.skippedTotal() > log.firstSkipped().size())
-            lines << QStringLiteral("  … und %1 weitere (alle im Bericht mit --report)").arg(log.skippedTotal() - log.firstSkipped().size());
+        if (log.skippedTotal() > log.firstSkipped().size()) {
+            const qsizetype more = log.skippedTotal() - log.firstSkipped().size();
+            // A check writes no log: its run touches no file of the hotel.
+            lines << (report.check ? QStringLiteral("  … und %1 weitere (alle im Bericht mit --report)").arg(more)
+                                   : QStringLiteral("  … und %1 weitere (alle im Protokoll \"%2\" und mit --report im Bericht)")
+                                         .arg(more)
+                                         .arg(visibleText(logPathFor(report.paths.Datenpfad_neu))));
+        }
     }
     return lines.join(QLatin1Char('\n'));
 }

@@ -31,6 +31,10 @@ const QString wouldBeUndone = QStringLiteral(
 const QString alreadyImported = QStringLiteral(
     "Die Tavik 5.0 Datendatei \"%1\" ist bereits importiert und wird nicht ersetzt. Mit --force wird sie trotzdem ersetzt.");
 const QString reportNotWritten = QStringLiteral("Der Bericht \"%1\" konnte nicht geschrieben werden.");
+const QString logNotWritten = QStringLiteral("Das Protokoll \"%1\" konnte nicht geschrieben werden.");
+const QString earlierBackupKept = QStringLiteral(
+    "Die Sicherung vom Beginn eines früheren, nicht beendeten Laufs liegt unter \"%1\"; mit --restore \"%1\" "
+    "wird sie zurückgeholt.");
 const QString taskSelect = QStringLiteral("Tavik 2.0 Datendatei öffnen");
 const QString taskCopy = QStringLiteral("1. Datenbank kopieren");
 const QString taskBind = QStringLiteral("2. Datenpfad ändern");
@@ -146,6 +150,11 @@ void BatchRun::takeChosenSource()
 
 void BatchRun::startReporting()
 {
+    if (!checkFolder_) {
+        logFile_.emplace(logPathFor(report_.paths.Datenpfad_neu));
+        noteBackups(guard_.backup(), log_);
+        log_.addSink(*logFile_);
+    }
     if (!reportFile_)
         return;
     if (checkFolder_)
@@ -219,7 +228,7 @@ store::CopyResult BatchRun::copyAndBind()
     return {};
 }
 
-bool BatchRun::prepareTarget()
+void BatchRun::prepareTarget()
 {
     beginTask(taskVat);
     prepare::bindArticles(session_->controls, work_.Datenpfad_neu);
@@ -234,7 +243,6 @@ bool BatchRun::prepareTarget()
                                 {QStringLiteral("Tabelle2"), added.addedToTabelle2}};
     endTask(QStringLiteral("%1 Felder zugefügt (Einstellungen %2, Tabelle1 %3, Tabelle2 %4)")
                         .arg(added.total()).arg(added.addedToEinstellungen).arg(added.addedToTabelle1).arg(added.addedToTabelle2));
-    return true;
 }
 
 qint64 BatchRun::importReservations()
@@ -253,12 +261,11 @@ qint64 BatchRun::importReservations()
     return result.walkBegan ? qint64(result.reservationsWalked) : -1;
 }
 
-bool BatchRun::finish()
+void BatchRun::finish()
 {
     beginTask(taskFinish);
     markImported(session_->controls, work_.Datenpfad_neu);
     endTask(QStringLiteral("als \"importiert\" gekennzeichnet"));
-    return true;
 }
 
 bool BatchRun::withinSkipLimit(qint64 reservationsWalked)
@@ -285,7 +292,12 @@ int BatchRun::undoOverLimit()
     const UndoneRun undone = undoRun(work_.Datenpfad_neu, report_.backup, QDateTime::currentDateTime());
     record.failedCopy = undone.failedCopy;
     record.restoredFrom = undone.restoredFrom;
-    return stop(TooManySkipped, overLimit, undone.description);
+    QString cause = undone.description;
+    // After a run that was cut off, this run's backup is that run's copy; the file from before it
+    // is the earlier backup kept at the start.
+    if (!report_.keptBackup.isEmpty())
+        cause += QLatin1Char(' ') + earlierBackupKept.arg(report_.keptBackup);
+    return stop(TooManySkipped, overLimit, cause);
 }
 
 int BatchRun::stop(int status, const QString& message, const QString& cause)
@@ -315,6 +327,8 @@ int BatchRun::report(int status)
     report_.totalSeconds = runClock_.elapsed() / 1000.0;
     if (reportFile_ && !reportFile_->finish(report_))
         console_.error(reportNotWritten.arg(*options_.report));
+    if (logFile_ && !logFile_->finish(log_.notes()))
+        console_.error(logNotWritten.arg(logPathFor(report_.paths.Datenpfad_neu)));
     return status;
 }
 

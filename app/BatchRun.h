@@ -11,6 +11,7 @@
 #include "store/Engine.h"
 #include "store/FileCopy.h"
 #include "store/RunLog.h"
+#include "store/RunLogFile.h"
 
 #include <QElapsedTimer>
 
@@ -55,10 +56,10 @@ private:
     std::optional<int> copyForCheck();
     void takeChosenSource();
     store::CopyResult copyAndBind();
-    bool prepareTarget();
+    void prepareTarget();
     // The reservations walked; -1 when the walk could not begin.
     qint64 importReservations();
-    bool finish();
+    void finish();
     // Whether --max-skipped lets the run be kept; records what it decided.
     bool withinSkipLimit(qint64 reservationsWalked);
     int undoOverLimit();
@@ -85,6 +86,7 @@ private:
     store::RunLog log_;
     // Declared after the log, which hands it every skipped operation.
     std::optional<ReportFile> reportFile_;
+    std::optional<store::RunLogFile> logFile_; // not for a check
     std::optional<CheckFolder::RealNames> reportInRealNames_;
     TargetGuard guard_;
     BatchReport report_;

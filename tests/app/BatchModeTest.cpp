@@ -165,6 +165,9 @@ private slots:
         const QJsonArray skipped = json[QStringLiteral("skipped")].toArray();
         QVERIFY(!skipped.isEmpty());
         QCOMPARE(skipped[0].toObject()[QStringLiteral("value")].toString(), value);
+        // The log beside the target lists it too, written out as on the terminal.
+        const QString log = QString::fromUtf8(bytesOf(QFileInfo(target_).dir().filePath(QStringLiteral("tavik-migrate.log"))));
+        QVERIFY2(log.contains(QStringLiteral("Wert \"7\\n\\x1b[2J\\u202e\"")), qPrintable(log));
     }
 
     void pathsAreTakenAsTheSettingsFileHoldsThem()
@@ -208,6 +211,8 @@ private slots:
         QTest::newRow("VAT forgotten before another option") << QStringList{batch, vat, "--force"} << "" << 2 << "Zu --vat fehlt der Wert." << true;
         QTest::newRow("force twice") << QStringList{batch, vat, "19", "--force", "--force"} << "" << 2 << "--force ist mehrfach angegeben" << true;
         QTest::newRow("empty report path") << QStringList{batch, vat, "19", "--report", ""} << "" << 2 << "Zu --report fehlt der Wert." << true;
+        QTest::newRow("a report folder that takes no files") << QStringList{batch, vat, "19", "--report", "/proc/bericht.json"} << "" << 2
+                                                             << "Der Bericht kann nicht nach \"/proc/bericht.json\" geschrieben werden. In den Ordner \"/proc\"" << true;
         QTest::newRow("a wrong name with an escape sequence") << QStringList{batch, vat, "19", "--source", "/daten/\x1b[2Jx.mdb"} << ""
                                                               << 2 << "/daten/\\x1b[2Jx.mdb   ist die falsche Datei" << true;
         QTest::newRow("an unknown option with a line break") << QStringList{batch, "--schnell\nweiter"} << "" << 2

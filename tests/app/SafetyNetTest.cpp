@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <unistd.h>
+
 #include <sys/file.h>
 
 #include "AppTestFiles.h"
@@ -164,15 +166,21 @@ private slots:
     void overTheLimitPutsTheTargetBack_data()
     {
         QTest::addColumn<bool>("targetBefore");
-        QTest::newRow("a target before the run") << true;
-        QTest::newRow("no target before the run") << false;
+        QTest::addColumn<bool>("cutOffRunBefore"); // its backup holds the file from before it
+        QTest::newRow("a target before the run") << true << false;
+        QTest::newRow("no target before the run") << false << false;
+        QTest::newRow("a run cut off before this one") << true << true;
     }
 
     void overTheLimitPutsTheTargetBack()
     {
         QFETCH(bool, targetBefore);
+        QFETCH(bool, cutOffRunBefore);
         if (!targetBefore)
             QVERIFY(QFile::remove(hotel_->target()));
+        const QByteArray fileBeforeTheCutOffRun = "die Datei vor dem abgebrochenen Lauf";
+        if (cutOffRunBefore)
+            QVERIFY(reliability::writeContent(data(QStringLiteral("tavik_50.ba0")), fileBeforeTheCutOffRun));
         const std::optional<QByteArray> before = contentOf(hotel_->target());
         const ProgramResult result
             = run(reliability::batchArguments({ "--max-skipped", "1%", "--report", report() }));
@@ -182,6 +190,13 @@ private slots:
         QVERIFY2(result.err.contains(QStringLiteral(", erlaubt sind höchstens 0.8 (--max-skipped 1%)")),
             qPrintable(result.err));
         QCOMPARE(contentOf(hotel_->target()), before);
+        if (cutOffRunBefore) {
+            const QStringList kept = namesIn(QStringLiteral("tavik_50.20*.ba0"));
+            QCOMPARE(kept.size(), 1);
+            QCOMPARE(contentOf(data(kept.first())), std::optional(fileBeforeTheCutOffRun));
+            QVERIFY2(result.err.contains(QStringLiteral("nicht beendeten Laufs liegt unter \"%1\"").arg(data(kept.first()))),
+                qPrintable(result.err));
+        }
 
         const QStringList failed = namesIn(QStringLiteral("tavik_50.*.fehlgeschlagen.mdb"));
         QCOMPARE(failed.size(), 1);
@@ -237,6 +252,8 @@ private slots:
                                      << "ist keine Datendatei oder ist mit einem unbekannten Kennwort";
         QTest::newRow("the target itself")
             << "" << QStringList { restore, "TARGET" } << 2 << "ist die Tavik 5.0 Datendatei selbst";
+        QTest::newRow("the older file under another name")
+            << "hard link to the older file" << QStringList { restore } << 2 << "ist die Tavik 2.0 Datendatei";
         QTest::newRow("another run at work")
             << "plain" << QStringList { restore } << 1 << "wird gerade von einem anderen Lauf bearbeitet";
         QTest::newRow("with migration options")
@@ -256,6 +273,8 @@ private slots:
             QVERIFY(reliability::writeContent(ba0, "Sicherung vom Montag\n"));
         if (backup == QLatin1String("plain"))
             tools::writeNewerEditionFile(ba0);
+        if (backup == QLatin1String("hard link to the older file"))
+            QVERIFY(::link(QFile::encodeName(hotel_->source()).constData(), QFile::encodeName(ba0).constData()) == 0);
         if (backup == QLatin1String("protected"))
             tools::writeOlderEditionFile(ba0, tools::SampleOptions { 3, 1, QStringLiteral("quiret") });
         arguments.replaceInStrings(QStringLiteral("TARGET"), hotel_->target());

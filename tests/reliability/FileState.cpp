@@ -82,7 +82,8 @@ bool someBackupHolds(const QString& target, const QByteArray& bytes)
 
 QStringList leftoversIn(const QString& folder, const QStringList& expectedNames, const QString& target)
 {
-    QStringList backups;
+    // The run's own files beside the target: its backups and its log.
+    QStringList backups { QStringLiteral("tavik-migrate.log") };
     for (const QString& backup : backupsBeside(target))
         backups << QFileInfo(backup).fileName();
     QStringList leftovers;

@@ -34,7 +34,7 @@ QStringList backupsBeside(const QString& target);
 bool someBackupHolds(const QString& target, const QByteArray& bytes);
 
 // Names in the folder that are neither expected nor backups of the target: temporary copies,
-// journals and logs that a run left behind.
+// journals and scratch files that a run left behind (its log is its own).
 QStringList leftoversIn(const QString& folder, const QStringList& expectedNames, const QString& target);
 
 // Whether the target carries the mark of a finished import, read without changing anything: a
