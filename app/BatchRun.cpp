@@ -23,6 +23,7 @@ const QString copyFailed = QStringLiteral("Datendatei ist geöffnet");
 const QString success = QStringLiteral("Sie können jetzt Tavik 5.0 starten");
 const QString wouldSucceed = QStringLiteral("Ein echter Lauf würde gelingen (Rückgabewert 0).");
 const QString wouldStop = QStringLiteral("Ein echter Lauf würde mit Rückgabewert %1 enden:");
+const QString checkNotRun = QStringLiteral("Der Probelauf selbst konnte nicht laufen; wie ein echter Lauf enden würde, ist offen:");
 const QString tooManySkipped = QStringLiteral(
     "Zu viele übersprungene Vorgänge: %1, erlaubt sind höchstens %2 (--max-skipped %3). "
     "Die Tavik 5.0 Datendatei wurde nicht als importiert gekennzeichnet.");
@@ -130,8 +131,10 @@ std::optional<int> BatchRun::checkBeforeChanging()
 std::optional<int> BatchRun::copyForCheck()
 {
     checkFolder_.emplace();
-    if (const std::optional<CheckStop> stopped = checkFolder_->copy(report_.paths, options_.source))
+    if (const std::optional<CheckStop> stopped = checkFolder_->copy(report_.paths, options_.source)) {
+        checkNotRun_ = stopped->checkNotRun;
         return stop(stopped->exitStatus, stopped->message, stopped->cause);
+    }
     work_ = checkFolder_->paths();
     return std::nullopt;
 }
@@ -307,7 +310,7 @@ int BatchRun::stop(int status, const QString& message, const QString& cause)
     report_.totalSeconds = runClock_.elapsed() / 1000.0;
     // A check says what it did not change before it says how a real run would end.
     if (options_.check)
-        console_.result(nothingChangedLine() + QLatin1Char('\n') + wouldStop.arg(status));
+        console_.result(nothingChangedLine() + QLatin1Char('\n') + (checkNotRun_ ? checkNotRun : wouldStop.arg(status)));
     // What the tasks did matters most where they all ran and were undone.
     if ((options_.check && !report_.tasks.isEmpty()) || status == TooManySkipped)
         console_.result(summary());

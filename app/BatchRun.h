@@ -87,6 +87,7 @@ private:
     // Declared after the log, which hands it every skipped operation.
     std::optional<ReportFile> reportFile_;
     std::optional<store::RunLogFile> logFile_; // not for a check
+    bool checkNotRun_ = false; // a check that found no room to run at all
     std::optional<CheckFolder::RealNames> reportInRealNames_;
     TargetGuard guard_;
     BatchReport report_;

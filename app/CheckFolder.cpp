@@ -24,7 +24,7 @@ const QString noRoom = QStringLiteral(
     "Für den Probelauf ist im temporären Ordner \"%1\" zu wenig Platz: nötig sind etwa %2, frei sind %3. "
     "Mit der Umgebungsvariablen TMPDIR lässt sich ein anderer Ordner wählen. Es wurde nichts geändert.");
 const QString noFolder = QStringLiteral(
-    "Für den Probelauf lässt sich kein temporärer Ordner anlegen (%1). "
+    "Für den Probelauf lässt sich im temporären Ordner \"%1\" kein Ordner anlegen: %2 "
     "Mit der Umgebungsvariablen TMPDIR lässt sich ein anderer wählen. Es wurde nichts geändert.");
 const QString noBackup
     = QStringLiteral("Die Tavik 5.0 Datendatei \"%1\" könnte nicht nach \"%2\" gesichert werden (%3); "
@@ -52,6 +52,18 @@ void removeFoldersLeftBehind()
 }
 #endif
 
+// Qt's own text of the failure is English; the temporary folder itself tells the cause.
+QString whyNoFolderIn(const QString& temp)
+{
+    const QFileInfo folder(temp);
+    if (!folder.exists())
+        return QStringLiteral("Er ist nicht vorhanden.");
+    if (!folder.isDir())
+        return QStringLiteral("Er ist kein Ordner.");
+    const QString why = store::whyFolderNotWritable(temp);
+    return why.isEmpty() ? QStringLiteral("Der Grund ist unbekannt.") : why;
+}
+
 qint64 sizeOf(const QString& path)
 {
     return QFileInfo(path).isFile() ? QFileInfo(path).size() : 0;
@@ -72,6 +84,8 @@ CheckFolder::CheckFolder()
     dir_ = std::make_unique<QTemporaryDir>(
         QDir::tempPath() + QLatin1Char('/') + folderPrefix + QStringLiteral("XXXXXX"));
 #ifndef Q_OS_WIN
+    if (!dir_->isValid())
+        return;
     // Locked before it gets its name, so that no other check finds it unheld.
     alive_ = std::make_unique<QFile>(dir_->filePath(aliveMark + QStringLiteral("-neu")));
     if (alive_->open(QIODevice::WriteOnly) && holdsExclusively(*alive_))
@@ -94,7 +108,7 @@ QString CheckFolder::copyInto(const QString& subfolder, const QString& file) con
 std::optional<CheckStop> CheckFolder::copy(const DataPaths& real, const std::optional<QString>& chosenSource)
 {
     if (!dir_->isValid())
-        return CheckStop { 1, noFolder.arg(dir_->errorString()), {} };
+        return CheckStop { 1, noFolder.arg(QDir::toNativeSeparators(QDir::tempPath()), whyNoFolderIn(QDir::tempPath())), {}, true };
     real_ = real;
     const qint64 target = sizeOf(real.Datenpfad_neu);
     const qint64 source = qMax(sizeOf(real.Datenpfad_alt), chosenSource ? sizeOf(*chosenSource) : 0);
@@ -105,7 +119,7 @@ std::optional<CheckStop> CheckFolder::copy(const DataPaths& real, const std::opt
         const QLocale format;
         return CheckStop { 1,
             noRoom.arg(QDir::tempPath(), format.formattedDataSize(needed), format.formattedDataSize(free)),
-            {} };
+            {}, true };
     }
     work_.Datenpfad_alt = copyInto(QStringLiteral("alt"), real.Datenpfad_alt);
     chosenReal_ = chosenSource;

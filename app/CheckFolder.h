@@ -18,6 +18,7 @@ struct CheckStop {
     int exitStatus = 0;
     QString message;
     QString cause;
+    bool checkNotRun = false; // the check itself found no room to run, which says nothing of a real run
 };
 
 // The private temporary folder a check (--check) runs the whole chain in: copies of the older

@@ -44,11 +44,13 @@ private:
 
     // Run by an office colleague instead of the files' owner, when set.
     bool asColleague_ = false;
+    // The temporary folder a run is given, when not temp_.
+    QString tempFolder_;
 
     ProgramResult run(const QStringList& arguments) const
     {
         QProcessEnvironment environment = hotel_->environment();
-        environment.insert(QStringLiteral("TMPDIR"), temp_->path());
+        environment.insert(QStringLiteral("TMPDIR"), tempFolder_.isEmpty() ? temp_->path() : tempFolder_);
         return asColleague_ ? reliability::runProgramAs(reliability::unprivilegedUser, environment, arguments)
                             : reliability::runProgram(environment, arguments);
     }
@@ -138,11 +140,23 @@ private slots:
         const auto before = testsupport::folderContent(hotelFolder());
         const ProgramResult check = run(reliability::batchArguments({ "--check" }));
         QVERIFY2(check.exitCode == 1 && check.err.contains(QStringLiteral("zu wenig Platz"))
-                && check.err.contains(QStringLiteral("TMPDIR")),
+                && check.err.contains(QStringLiteral("TMPDIR"))
+                && check.out.contains(QStringLiteral("Der Probelauf selbst konnte nicht laufen")),
             qPrintable(check.describe()));
         QVERIFY(testsupport::folderContent(hotelFolder()) == before);
         QCOMPARE(QDir(temp_->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
             QStringList());
+    }
+
+    void checkSaysWhenItsFolderIsNoFolder()
+    {
+        tempFolder_ = temp_->filePath(QStringLiteral("kein-ordner"));
+        QVERIFY(reliability::writeContent(tempFolder_, "TMPDIR zeigt auf eine Datei"));
+        const ProgramResult check = run(reliability::batchArguments({ "--check" }));
+        tempFolder_.clear();
+        QVERIFY2(check.exitCode == 1 && check.out.contains(QStringLiteral("Der Probelauf selbst konnte nicht laufen"))
+                && check.err.contains(QStringLiteral("Er ist kein Ordner.")) && !check.err.contains(QStringLiteral("QFSFileEngine")),
+            qPrintable(check.describe()));
     }
 
     void copiesOfAKilledCheckAreRemovedByTheNext()
