@@ -1,5 +1,6 @@
 #include "app/BatchReport.h"
 
+#include "app/SkipLimit.h"
 #include "app/StartUp.h"
 
 #include "store/VisibleText.h"
@@ -44,7 +45,7 @@ QString summaryTable(const BatchReport& report, const store::RunLog& log, const 
     if (report.skipLimit) {
         lines << QStringLiteral("Grenze --max-skipped %3: %1 übersprungen, erlaubt %2")
                      .arg(report.skipLimit->skipped)
-                     .arg(numberFormat.toString(report.skipLimit->allowed, 'g', 15), visibleText(report.skipLimit->limit));
+                     .arg(SkipLimit::allowedText(report.skipLimit->allowed, numberFormat), visibleText(report.skipLimit->limit));
         if (!report.skipLimit->restoredFrom.isEmpty())
             lines << QStringLiteral("Zurückgeholt aus: %1").arg(visibleText(report.skipLimit->restoredFrom));
         if (!report.skipLimit->failedCopy.isEmpty())

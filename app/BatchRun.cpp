@@ -287,7 +287,7 @@ int BatchRun::undoOverLimit()
 {
     SkipLimitRecord& record = *report_.skipLimit;
     const QString overLimit = tooManySkipped.arg(record.skipped)
-                                  .arg(console_.numberFormat().toString(record.allowed, 'g', 15), record.limit);
+                                  .arg(SkipLimit::allowedText(record.allowed, console_.numberFormat()), record.limit);
     if (options_.check)
         return stop(TooManySkipped, overLimit + QLatin1Char(' ') + wouldBeUndone);
     // Every connection to the target closed before its file is moved or replaced.

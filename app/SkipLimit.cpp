@@ -30,6 +30,20 @@ double SkipLimit::allowed(qint64 reservationsWalked) const
     return share_ ? value_ * double(reservationsWalked) / 100 : value_;
 }
 
+QString SkipLimit::allowedText(double allowed, QLocale format)
+{
+    format.setNumberOptions(QLocale::OmitGroupSeparator);
+    QString text = format.toString(allowed, 'f', 6);
+    const QString point = format.decimalPoint();
+    if (text.contains(point)) {
+        while (text.endsWith(QLatin1Char('0')))
+            text.chop(1);
+        if (text.endsWith(point))
+            text.chop(point.size());
+    }
+    return text;
+}
+
 bool SkipLimit::exceededBy(qint64 skipped, qint64 reservationsWalked) const
 {
     // Compared without dividing, so that 1 % of 300 allows exactly 3.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 
 #include <optional>
@@ -19,6 +20,9 @@ public:
     // How many are allowed after walking that many reservations; for a share it may have a fraction.
     double allowed(qint64 reservationsWalked) const;
     bool exceededBy(qint64 skipped, qint64 reservationsWalked) const;
+    // An allowed number as the user reads it beside the count skipped: no thousands separator, no
+    // exponent, a fraction only where there is one.
+    static QString allowedText(double allowed, QLocale format);
 
 private:
     QString text_;
