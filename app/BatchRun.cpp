@@ -19,7 +19,6 @@ const QString vatNeeded = QStringLiteral(
     "Es wurde nichts geändert.");
 const QString vatNotAnswered = QStringLiteral(
     "Die Frage nach der MwSt. für Speisen und Getränke wurde nicht beantwortet. Es wurde nichts geändert.");
-const QString copyFailed = QStringLiteral("Datendatei ist geöffnet");
 const QString success = QStringLiteral("Sie können jetzt Tavik 5.0 starten");
 const QString wouldSucceed = QStringLiteral("Ein echter Lauf würde gelingen (Rückgabewert 0).");
 const QString wouldStop = QStringLiteral("Ein echter Lauf würde mit Rückgabewert %1 enden:");
@@ -83,7 +82,7 @@ int BatchRun::run()
     try {
         takeChosenSource();
         if (const store::CopyResult copy = copyAndBind(); !copy)
-            return stop(CopyFailed, copyFailed, copy.germanCause());
+            return stop(CopyFailed, copyFailedMessage(), copy.germanCause());
         prepareTarget();
         const qint64 walked = importReservations();
         if (walked < 0)
@@ -120,7 +119,7 @@ std::optional<int> BatchRun::checkBeforeChanging()
         report_.keptBackup = guard_.backup().keptEarlierBackup;
     }
     if (!guard_.allowsRun())
-        return stop(CopyFailed, copyFailed, guard_.cause());
+        return stop(CopyFailed, copyFailedMessage(), guard_.cause());
     if (checkFolder_) {
         if (const std::optional<CheckStop> predicted = checkFolder_->whyRealRunWouldStop())
             return stop(predicted->exitStatus, predicted->message, predicted->cause);

@@ -1,5 +1,6 @@
 #include "app/CheckFolder.h"
 
+#include "app/ShellTasks.h"
 #include "app/TargetGuard.h"
 #include "store/FileCopy.h"
 #include "store/FileLockProbe.h"
@@ -19,7 +20,6 @@
 namespace tavik::app {
 
 namespace {
-const QString copyFailed = QStringLiteral("Datendatei ist geöffnet");
 const QString noRoom = QStringLiteral(
     "Für den Probelauf ist im temporären Ordner \"%1\" zu wenig Platz: nötig sind etwa %2, frei sind %3. "
     "Mit der Umgebungsvariablen TMPDIR lässt sich ein anderer Ordner wählen. Es wurde nichts geändert.");
@@ -145,27 +145,27 @@ std::optional<CheckStop> CheckFolder::whyRealRunWouldStop() const
 {
     const QString& target = real_.Datenpfad_neu;
     if (const QString cause = store::whyNotReplaceable(target); !cause.isEmpty())
-        return CheckStop { 1, copyFailed, cause };
+        return CheckStop { 1, copyFailedMessage(), cause };
     const QString folder = QFileInfo(target).absolutePath();
     // The copy of task 1 reports a missing folder.
     if (!QFileInfo(folder).isDir())
-        return CheckStop { 1, copyFailed, {} };
+        return CheckStop { 1, copyFailedMessage(), {} };
     const qint64 free = freeBytes(folder);
     const qint64 size = sizeOf(target);
     if (QFileInfo(target).isFile()) {
         const QString backup = backupPathFor(target);
         if (store::sqliteLockHeldElsewhere(target))
-            return CheckStop { 1, copyFailed,
+            return CheckStop { 1, copyFailedMessage(),
                 noBackup.arg(target, backup, QStringLiteral("ein anderes Programm hat sie geöffnet")) };
         if (QFileInfo(backup).isDir())
-            return CheckStop { 1, copyFailed,
+            return CheckStop { 1, copyFailedMessage(),
                 noBackup.arg(target, backup, QStringLiteral("dort liegt ein Ordner")) };
         if (free >= 0 && free < size)
-            return CheckStop { 1, copyFailed,
+            return CheckStop { 1, copyFailedMessage(),
                 noBackup.arg(target, backup, QStringLiteral("zu wenig Platz auf dem Datenträger")) };
     }
     if (free >= 0 && free < size + qMax(sizeOf(work_.Datenpfad_alt), sizeOf(chosenSource_)))
-        return CheckStop { 1, copyFailed,
+        return CheckStop { 1, copyFailedMessage(),
             QStringLiteral("Im Ordner \"%1\" wäre zu wenig Platz für die Kopie.").arg(folder) };
     return std::nullopt;
 }

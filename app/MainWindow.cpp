@@ -21,7 +21,6 @@
 namespace tavik::app {
 
 namespace {
-const QString copyFailedMessage = QStringLiteral("Datendatei ist geöffnet");
 const QString closingMessage = QStringLiteral("Sie können jetzt Tavik 5.0 starten");
 const QString closingTitle = QStringLiteral("Tavik 5.0 - Datenimport");
 const QString importedText = QStringLiteral(
@@ -148,12 +147,12 @@ void MainWindow::Timer2_Timer()
 void MainWindow::Command5_Click()
 {
     if (!guard_.allowsRun()) {
-        dialogs_->showMessage(copyFailedMessage + QStringLiteral("\n\n") + guard_.cause(), ui::MessageIcon::Exclamation, QString());
+        dialogs_->showMessage(copyFailedMessage() + QStringLiteral("\n\n") + guard_.cause(), ui::MessageIcon::Exclamation, QString());
         endProgram(1);
         return;
     }
     if (const store::CopyResult copy = copyDataFile(paths_); !copy) {
-        dialogs_->showMessage(copyFailedMessage + QStringLiteral("\n\n") + copy.germanCause(), ui::MessageIcon::Exclamation, QString());
+        dialogs_->showMessage(copyFailedMessage() + QStringLiteral("\n\n") + copy.germanCause(), ui::MessageIcon::Exclamation, QString());
         endProgram(1);
         return;
     }

@@ -1,15 +1,12 @@
 #include "app/ReportPath.h"
 
+#include "store/FileReplace.h"
 #include "store/RunLock.h"
 #include "store/TargetAccess.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#ifndef Q_OS_WIN
-#include <sys/stat.h>
-#endif
 
 namespace tavik::app {
 
@@ -30,20 +27,11 @@ QString resolvedPath(const QString& path)
     return folder.isEmpty() ? info.absoluteFilePath() : folder + QLatin1Char('/') + info.fileName();
 }
 
-// Whether the report, at `path` and resolved to `resolved`, would be written into that file.
+// Whether the report, at `path` and resolved to `resolved`, would be written into that file (also
+// one not there yet, which only its resolved path can name).
 bool sameFile(const QString& path, const QString& resolved, const QString& file)
 {
-    if (resolved == resolvedPath(file))
-        return true;
-#ifdef Q_OS_WIN
-    return false;
-#else
-    // A hard link is the same file under another name.
-    struct stat a { };
-    struct stat b { };
-    return ::stat(QFile::encodeName(path).constData(), &a) == 0 && ::stat(QFile::encodeName(file).constData(), &b) == 0
-        && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-#endif
+    return resolved == resolvedPath(file) || store::isSameFile(path, file);
 }
 
 // What lies at an existing path that a report must not replace; empty for an earlier report or an

@@ -15,6 +15,11 @@ store::CopyResult copyDataFile(const DataPaths& paths)
     return store::fileCopy(paths.Datenpfad_alt, paths.Datenpfad_neu, true);
 }
 
+QString copyFailedMessage()
+{
+    return QStringLiteral("Datendatei ist geöffnet");
+}
+
 void bindTargetRecordSources(store::DataControls& controls, const QString& Datenpfad_neu)
 {
     controls.Data1.setDatabaseName(Datenpfad_neu);

@@ -11,6 +11,8 @@ namespace tavik::app {
 
 // Task 1: the older data file copied over the newer edition's file; a failure carries its cause.
 store::CopyResult copyDataFile(const DataPaths& paths);
+// What the user is told when task 1 cannot copy (or must not), before the cause.
+QString copyFailedMessage();
 
 // Task 2: the reservation and charge-line record sources bound to the copy. Engine errors are
 // not caught here: where this runs, they end the program.

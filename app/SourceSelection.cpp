@@ -12,8 +12,6 @@ namespace tavik::app::sourceSelection {
 
 namespace {
 const QString taskName = QStringLiteral("Tavik 2.0 Datendatei öffnen");
-// The older edition's data-file password; it is handed to the engine and never shown or logged.
-const QString dataFilePassword = QStringLiteral("quiret");
 const std::array<QString, 9> acceptedEndings = {
     QStringLiteral("20.MDB"), QStringLiteral("20.mdb"), QStringLiteral("20.ba1"), QStringLiteral("20.ba2"), QStringLiteral("20.ba3"),
     QStringLiteral("20.ba4"), QStringLiteral("20.ba5"), QStringLiteral("20.ba6"), QStringLiteral("20.ba7"),
@@ -46,8 +44,8 @@ void removePassword(const QString& chosen, store::Engine& engine, store::RunLog&
     if (opensWithoutPassword(chosen, engine))
         return;
     try {
-        store::Database database = engine.openDatabase(chosen, true, false, QStringLiteral(";pwd=") + dataFilePassword);
-        database.newPassword(dataFilePassword, QString());
+        store::Database database = engine.openDatabase(chosen, true, false, QStringLiteral(";pwd=") + dataFilePassword());
+        database.newPassword(dataFilePassword(), QString());
         database.close();
     } catch (const store::EngineError& error) {
         log.skipped(taskName, error);
@@ -55,6 +53,11 @@ void removePassword(const QString& chosen, store::Engine& engine, store::RunLog&
 }
 
 } // namespace
+
+QString dataFilePassword()
+{
+    return QStringLiteral("quiret");
+}
 
 QStringList dialogFilters()
 {

@@ -20,6 +20,10 @@ namespace tavik::app {
 // The choice of another older data file, as the menu "Datei" offers it.
 namespace sourceSelection {
 
+// The older edition's data-file password; handed to the engine, never shown or logged. A backup
+// of a target that a protected file was copied over carries it too.
+QString dataFilePassword();
+
 // What the file dialog shows.
 QStringList dialogFilters();
 QString initialFileName();

@@ -1,26 +1,21 @@
 #include "app/TargetRestore.h"
 
+#include "app/SourceSelection.h"
 #include "app/StartUp.h"
 #include "app/TargetGuard.h"
 #include "store/Connection.h"
 #include "store/FileLockProbe.h"
 #include "store/FilePutBack.h"
+#include "store/FileReplace.h"
 #include "store/Recovery.h"
 #include "store/TargetAccess.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#ifndef Q_OS_WIN
-#include <sys/stat.h>
-#endif
-
 namespace tavik::app {
 
 namespace {
-// The older edition's data-file password: a backup taken after a protected file was copied over the
-// target carries it and is still a data file.
-const QString dataFilePassword = QStringLiteral("quiret");
 const QString nothingChanged = QStringLiteral("Es wurde nichts geändert.");
 const QString restored = QStringLiteral("Die Tavik 5.0 Datendatei \"%1\" wurde aus \"%2\" zurückgeholt.");
 const QString replacedKept = QStringLiteral("Die ersetzte Datei liegt unter \"%1\".");
@@ -82,7 +77,7 @@ bool opensAsDataFile(const QString& path, const QString& password)
 // What the program opens as a data file: SQLite without a key, or with the data-file password.
 bool isDataFile(const QString& path)
 {
-    return opensAsDataFile(path, QString()) || opensAsDataFile(path, dataFilePassword);
+    return opensAsDataFile(path, QString()) || opensAsDataFile(path, sourceSelection::dataFilePassword());
 }
 
 QString failedCopyPathFor(const QString& Datenpfad_neu, const QDateTime& now)
@@ -97,31 +92,14 @@ QString replacedPathFor(const QString& Datenpfad_neu, const QDateTime& now)
     return store::freeName(keptBackupPathFor(Datenpfad_neu, now).chopped(4), QStringLiteral(".ba0"));
 }
 
-bool sameFile(const QString& first, const QString& second)
-{
-    if (!QFileInfo::exists(first))
-        return false;
-    if (QFileInfo(first).canonicalFilePath() == QFileInfo(second).canonicalFilePath())
-        return true;
-#ifdef Q_OS_WIN
-    return false;
-#else
-    // A hard link is the same file under another name.
-    struct stat a { };
-    struct stat b { };
-    return ::stat(QFile::encodeName(first).constData(), &a) == 0 && ::stat(QFile::encodeName(second).constData(), &b) == 0
-        && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-#endif
-}
-
 // Why the backup cannot be put back at all; empty when it can.
 QString whyNoBackupToTake(const QString& backup, const DataPaths& paths)
 {
     if (!QFileInfo(backup).isFile())
         return noBackup.arg(backup);
-    if (sameFile(backup, paths.Datenpfad_neu))
+    if (store::isSameFile(backup, paths.Datenpfad_neu))
         return isTheTarget.arg(backup);
-    if (sameFile(backup, paths.Datenpfad_alt))
+    if (store::isSameFile(backup, paths.Datenpfad_alt))
         return isTheSource.arg(backup);
     if (!isDataFile(backup))
         return notADataFile.arg(backup);

@@ -49,6 +49,21 @@ bool syncFolder(const QString& folder)
 #endif
 }
 
+bool isSameFile(const QString& first, const QString& second)
+{
+    const QString resolved = QFileInfo(first).canonicalFilePath();
+    if (!resolved.isEmpty() && resolved == QFileInfo(second).canonicalFilePath())
+        return true;
+#ifdef Q_OS_WIN
+    return false;
+#else
+    struct stat a { };
+    struct stat b { };
+    return ::stat(QFile::encodeName(first).constData(), &a) == 0 && ::stat(QFile::encodeName(second).constData(), &b) == 0
+        && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+#endif
+}
+
 bool replaceFile(const QString& from, const QString& to)
 {
 #ifdef Q_OS_WIN

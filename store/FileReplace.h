@@ -21,6 +21,8 @@ bool syncFolder(const QString& folder);
 // Atomically puts `from` in place of `to`, replacing it: afterwards the old or the new file is
 // there, never neither and never half of one.
 bool replaceFile(const QString& from, const QString& to);
+// Whether the two paths lead to one existing file: by their resolved paths, or as hard links.
+bool isSameFile(const QString& first, const QString& second);
 
 #ifndef Q_OS_WIN
 // A file without a name in the folder (O_TMPFILE), opened with the given access mode and readable

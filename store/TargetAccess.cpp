@@ -31,34 +31,11 @@ QString nameTooLong(const QString& dataFile)
 }
 
 #ifdef Q_OS_WIN
-QString whyNoNewFileIn(const QString& folder)
-{
-    return QFileInfo(folder).isWritable() ? QString()
-                                          : QStringLiteral("In den Ordner \"%1\" darf nicht geschrieben werden.").arg(folder);
-}
-
 qsizetype longestNameIn(const QString&)
 {
     return 255;
 }
 #else
-// access() answers for this user, and says EROFS on a read-only mount even to root; a probe file
-// then catches what it cannot see (full inode table, a share that refuses new files).
-QString whyNoNewFileIn(const QString& folder)
-{
-    const QByteArray encoded = QFile::encodeName(folder);
-    int cause = 0;
-    if (::access(encoded.constData(), W_OK | X_OK) != 0)
-        cause = errno;
-    else if (const int probe = openScratchDescriptor(folder); probe < 0)
-        cause = errno;
-    else
-        ::close(probe);
-    if (cause == 0)
-        return {};
-    return QStringLiteral("In den Ordner \"%1\" kann nicht geschrieben werden: %2.").arg(folder, germanSystemError(cause));
-}
-
 qsizetype longestNameIn(const QString& folder)
 {
     const long longest = ::pathconf(QFile::encodeName(folder).constData(), _PC_NAME_MAX);
@@ -84,10 +61,30 @@ QString whyFileNotWritable(const QFileInfo& file)
 
 } // namespace
 
+#ifdef Q_OS_WIN
 QString whyFolderNotWritable(const QString& folder)
 {
-    return whyNoNewFileIn(folder);
+    return QFileInfo(folder).isWritable() ? QString()
+                                          : QStringLiteral("In den Ordner \"%1\" darf nicht geschrieben werden.").arg(folder);
 }
+#else
+// access() answers for this user, and says EROFS on a read-only mount even to root; a probe file
+// then catches what it cannot see (full inode table, a share that refuses new files).
+QString whyFolderNotWritable(const QString& folder)
+{
+    const QByteArray encoded = QFile::encodeName(folder);
+    int cause = 0;
+    if (::access(encoded.constData(), W_OK | X_OK) != 0)
+        cause = errno;
+    else if (const int probe = openScratchDescriptor(folder); probe < 0)
+        cause = errno;
+    else
+        ::close(probe);
+    if (cause == 0)
+        return {};
+    return QStringLiteral("In den Ordner \"%1\" kann nicht geschrieben werden: %2.").arg(folder, germanSystemError(cause));
+}
+#endif
 
 QString whyNotReplaceable(const QString& dataFile)
 {
@@ -105,7 +102,7 @@ QString whyNotReplaceable(const QString& dataFile)
     if (file.isSymLink())
         return QStringLiteral("\"%1\" ist eine Verknüpfung auf \"%2\"; bitte tragen Sie in den Einstellungen den Pfad "
                               "der Datei selbst ein.").arg(dataFile, file.symLinkTarget());
-    if (QString problem = whyNoNewFileIn(folder); !problem.isEmpty())
+    if (QString problem = whyFolderNotWritable(folder); !problem.isEmpty())
         return problem;
     if (file.exists())
         return whyFileNotWritable(file);
