@@ -33,8 +33,8 @@ const QString alreadyImported = QStringLiteral(
 const QString reportNotWritten = QStringLiteral("Der Bericht \"%1\" konnte nicht geschrieben werden.");
 const QString logNotWritten = QStringLiteral("Das Protokoll \"%1\" konnte nicht geschrieben werden.");
 const QString earlierBackupKept = QStringLiteral(
-    "Die Sicherung vom Beginn eines früheren, nicht beendeten Laufs liegt unter \"%1\"; mit --restore \"%1\" "
-    "wird sie zurückgeholt.");
+    "Die Sicherung eines früheren Laufs wurde zu Beginn unter \"%1\" aufbewahrt; war jener Lauf abgebrochen, "
+    "hält sie die Datei von davor und wird mit --restore \"%1\" zurückgeholt.");
 const QString taskSelect = QStringLiteral("Tavik 2.0 Datendatei öffnen");
 const QString taskCopy = QStringLiteral("1. Datenbank kopieren");
 const QString taskBind = QStringLiteral("2. Datenpfad ändern");
@@ -296,7 +296,7 @@ int BatchRun::undoOverLimit()
     record.restoredFrom = undone.restoredFrom;
     QString cause = undone.description;
     // After a run that was cut off, this run's backup is that run's copy; the file from before it
-    // is the earlier backup kept at the start.
+    // is in the earlier backup kept at the start, which this run cannot tell from any other.
     if (!report_.keptBackup.isEmpty())
         cause += QLatin1Char(' ') + earlierBackupKept.arg(report_.keptBackup);
     return stop(TooManySkipped, overLimit, cause);

@@ -208,7 +208,7 @@ private slots:
             const QStringList kept = namesIn(QStringLiteral("tavik_50.20*.ba0"));
             QCOMPARE(kept.size(), 1);
             QCOMPARE(contentOf(data(kept.first())), std::optional(fileBeforeTheCutOffRun));
-            QVERIFY2(result.err.contains(QStringLiteral("nicht beendeten Laufs liegt unter \"%1\"").arg(data(kept.first()))),
+            QVERIFY2(result.err.contains(QStringLiteral("Die Sicherung eines früheren Laufs wurde zu Beginn unter \"%1\" aufbewahrt").arg(data(kept.first()))),
                 qPrintable(result.err));
         }
 
