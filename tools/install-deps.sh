@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev libsqlcipher-dev libgl-dev
           qt6-translations-l10n xvfb xauth xdotool fonts-dejavu-core fonts-liberation
-          clang libclang-rt-14-dev dpkg-dev lintian man-db)
+          clang libclang-rt-14-dev clang-format dpkg-dev lintian man-db)
 
 missing=()
 for package in "${packages[@]}"; do
