@@ -43,7 +43,6 @@ public:
     store::RunLog& log() { return log_; }
     const QString& Datenpfad_alt() const { return paths_.Datenpfad_alt; }
     const QString& Datenpfad_neu() const { return paths_.Datenpfad_neu; }
-    qint16 Fortschritt() const { return Fortschritt_; }
     bool hasEnded() const { return ended_; }
 
     bool FileCopy(const QString& sSourceFile, const QString& sDestFile, bool bAlwaysOverwrite = false);

@@ -16,7 +16,6 @@ public:
 
     // As the user gave it.
     const QString& text() const { return text_; }
-    bool isShare() const { return share_; }
     // How many are allowed after walking that many reservations; for a share it may have a fraction.
     double allowed(qint64 reservationsWalked) const;
     bool exceededBy(qint64 skipped, qint64 reservationsWalked) const;

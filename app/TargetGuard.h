@@ -30,8 +30,6 @@ public:
     // Why the run must not go on, in German, naming the file; empty when it may.
     const QString& cause() const { return cause_; }
     const StartupBackup& backup() const { return backup_; }
-    // The run's lock file while it is held, for what must never be written over.
-    QString lockPath() const { return lock_.isHeld() ? lock_.path() : QString(); }
 
 private:
     QString target_;

@@ -49,7 +49,6 @@ public:
     void skipped(const QString& task, const EngineError& error, const QString& value = {});
     // Every operation reported from now on also goes to the sink, which must outlive its use here.
     void addSink(SkippedSink& sink) { sinks_.append(&sink); }
-    void removeSink(SkippedSink& sink) { sinks_.removeAll(&sink); }
 
     const QVector<SkippedOperation>& firstSkipped() const { return first_; }
     qsizetype skippedTotal() const { return total_; }
