@@ -99,36 +99,24 @@ qint64 SizeResult::chargeLines() const
 
 double SizeResult::runSeconds() const
 {
-    QList<double> values;
-    for (const MigrationFigures& run : migrations_)
-        values << run.process.seconds;
-    return median(values);
+    return medianOf(migrations_, [](const MigrationFigures& run) { return run.process.seconds; });
 }
 
 double SizeResult::importSeconds() const
 {
-    QList<double> values;
-    for (const MigrationFigures& run : migrations_)
-        values << run.importSeconds;
-    return median(values);
+    return medianOf(migrations_, [](const MigrationFigures& run) { return run.importSeconds; });
 }
 
 double SizeResult::baselineSeconds() const
 {
-    QList<double> values;
-    for (const BaselineFigures& run : baselines_)
-        values << run.seconds;
-    return median(values);
+    return medianOf(baselines_, [](const BaselineFigures& run) { return run.seconds; });
 }
 
 double SizeResult::ratio() const
 {
-    QList<double> values;
-    for (qsizetype run = 0; run < migrations_.size(); ++run) {
-        if (baselines_[run].seconds > 0)
-            values << migrations_[run].importSeconds / baselines_[run].seconds;
-    }
-    return median(values);
+    return pairedRatio(
+        migrations_, baselines_, [](const MigrationFigures& run) { return run.importSeconds; },
+        [](const BaselineFigures& run) { return run.seconds; });
 }
 
 double SizeResult::peakMegabytes() const

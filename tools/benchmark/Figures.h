@@ -48,6 +48,29 @@ private:
 
 double median(QList<double> values);
 
+// The median of one figure of each run.
+template <typename Run, typename Figure> double medianOf(const QList<Run>& runs, Figure figure)
+{
+    QList<double> values;
+    for (const Run& run : runs)
+        values << figure(run);
+    return median(values);
+}
+
+// The median of each run's figure over the baseline run right after it; a baseline of no time
+// has no ratio.
+template <typename Run, typename Baseline, typename Figure, typename BaselineFigure>
+double pairedRatio(
+    const QList<Run>& runs, const QList<Baseline>& baselines, Figure figure, BaselineFigure baselineFigure)
+{
+    QList<double> values;
+    for (qsizetype run = 0; run < runs.size(); ++run) {
+        if (baselineFigure(baselines[run]) > 0)
+            values << figure(runs[run]) / baselineFigure(baselines[run]);
+    }
+    return median(values);
+}
+
 // Throws std::runtime_error when the baseline did not write the migration's lines: then the two
 // did not do the same database work and their times do not compare.
 void requireSameWork(int size, const MigrationFigures& migration, const BaselineFigures& baseline);

@@ -62,20 +62,14 @@ void RunPairs::add(const MigrationFigures& migration, const BaselineFigures& bas
 
 double RunPairs::seconds() const
 {
-    QList<double> values;
-    for (const MigrationFigures& run : migrations_)
-        values << run.process.seconds;
-    return median(values);
+    return medianOf(migrations_, [](const MigrationFigures& run) { return run.process.seconds; });
 }
 
 double RunPairs::ratio() const
 {
-    QList<double> values;
-    for (qsizetype run = 0; run < migrations_.size(); ++run) {
-        if (baselines_[run].process.seconds > 0)
-            values << migrations_[run].process.seconds / baselines_[run].process.seconds;
-    }
-    return median(values);
+    return pairedRatio(
+        migrations_, baselines_, [](const MigrationFigures& run) { return run.process.seconds; },
+        [](const BaselineFigures& run) { return run.process.seconds; });
 }
 
 double RunPairs::peakMegabytes() const
