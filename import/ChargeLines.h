@@ -21,7 +21,6 @@ class ImportLog;
 // The state of one import run; nothing of it survives the run.
 struct RunState {
     qint32 Gesamtzahl = 0; // reservations, counted once before the walk
-    double Schrittbreite = 0.0; // growth of the progress fill per reservation, in twips
     qint64 Buchungszaehler = 0; // reservations finished
     qint64 Zeilennummer = 0; // charge lines begun in this run, across reservations
     double Summe_MwSt = 0.0; // current reservation: amounts at the standard rate

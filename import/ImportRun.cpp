@@ -96,7 +96,7 @@ public:
     {
     }
 
-    ImportResult run(const QString& Datenpfad_neu, const QString& Datenpfad_alt, double trackWidthTwips);
+    ImportResult run(const QString& Datenpfad_neu, const QString& Datenpfad_alt);
 
 private:
     ImportResult notBegun(const QString& errorText);
@@ -105,7 +105,7 @@ private:
         store::RecordSource::Access access = store::RecordSource::Access::ReadWrite);
     std::optional<SettingsRates> readSettingsRates();
     std::optional<double> readSettingsRate(const store::BoundField& label);
-    void countReservations(double trackWidthTwips);
+    void countReservations();
     void walk(ChargeLineStep& step, WalkTransaction& transaction);
     void moveFirst();
     void logMoveFailure(const QString& operation, const EngineError& error);
@@ -113,7 +113,6 @@ private:
     void writeTotal(store::BoundField& label, double total);
     void writeTouristTax();
     void reportProgress();
-    qint16 percentDone() const;
     void clearMovedFields();
     void moveNext();
     void setCaption(store::BoundField& label, const QString& text, const QString& operation);
@@ -128,8 +127,7 @@ private:
     int spare2Index_ = -1;
 };
 
-ImportResult ImportRun::run(
-    const QString& Datenpfad_neu, const QString& Datenpfad_alt, double trackWidthTwips)
+ImportResult ImportRun::run(const QString& Datenpfad_neu, const QString& Datenpfad_alt)
 {
     bindRecordSources(Datenpfad_neu, Datenpfad_alt);
     // Without its reservation set the walk has nothing to stand on; it ends before it begins.
@@ -142,7 +140,7 @@ ImportResult ImportRun::run(
         return notBegun(texts::settingsNotRead.arg(Datenpfad_alt, settingsFailure_));
     ImportResult result;
     result.walkBegan = true;
-    countReservations(trackWidthTwips);
+    countReservations();
     ChargeLineStep step(controls_, *rates, numbers_, log_);
     WalkTransaction transaction(controls_.Data1.connection(), log_);
     // Of a reservation's 60 fields the walk reads those of its charge lines; it writes others.
@@ -214,11 +212,10 @@ std::optional<double> ImportRun::readSettingsRate(const store::BoundField& label
     return rate;
 }
 
-void ImportRun::countReservations(double trackWidthTwips)
+void ImportRun::countReservations()
 {
     const qint64 count = controls_.Data1.recordCount();
     state_.Gesamtzahl = static_cast<qint32>(std::min<qint64>(count, std::numeric_limits<qint32>::max()));
-    state_.Schrittbreite = state_.Gesamtzahl > 0 ? trackWidthTwips / state_.Gesamtzahl : 0.0;
 }
 
 void ImportRun::walk(ChargeLineStep& step, WalkTransaction& transaction)
@@ -314,17 +311,7 @@ void ImportRun::writeTouristTax()
 
 void ImportRun::reportProgress()
 {
-    const float fill = static_cast<float>(state_.Schrittbreite * static_cast<double>(state_.Buchungszaehler));
-    progress_.reservationDone(state_.Buchungszaehler, fill, percentDone());
-}
-
-qint16 ImportRun::percentDone() const
-{
-    // Not bounded by 100: a record count below the reservations walked shows as more.
-    if (state_.Gesamtzahl <= 0)
-        return std::numeric_limits<qint16>::max();
-    const double percent = static_cast<double>(state_.Buchungszaehler) / state_.Gesamtzahl * 100.0;
-    return toInt16HalfEven(percent).value_or(std::numeric_limits<qint16>::max());
+    progress_.reservationDone(state_.Buchungszaehler, state_.Gesamtzahl);
 }
 
 void ImportRun::clearMovedFields()
@@ -354,11 +341,9 @@ void ImportRun::setCaption(store::BoundField& label, const QString& text, const 
 } // namespace
 
 ImportResult runImport(store::DataControls& controls, const QString& Datenpfad_neu,
-    const QString& Datenpfad_alt, double trackWidthTwips, ImportProgress& progress, store::RunLog& log,
-    const QLocale& numberFormat)
+    const QString& Datenpfad_alt, ImportProgress& progress, store::RunLog& log, const QLocale& numberFormat)
 {
-    return ImportRun(controls, numberFormat, progress, log)
-        .run(Datenpfad_neu, Datenpfad_alt, trackWidthTwips);
+    return ImportRun(controls, numberFormat, progress, log).run(Datenpfad_neu, Datenpfad_alt);
 }
 
 } // namespace tavik::import

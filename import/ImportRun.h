@@ -31,7 +31,6 @@ struct ImportResult {
 // cannot be read, end the run before it changes anything.
 // numberFormat must be the one the engine of the controls was made with.
 ImportResult runImport(store::DataControls& controls, const QString& Datenpfad_neu,
-    const QString& Datenpfad_alt, double trackWidthTwips, ImportProgress& progress, store::RunLog& log,
-    const QLocale& numberFormat);
+    const QString& Datenpfad_alt, ImportProgress& progress, store::RunLog& log, const QLocale& numberFormat);
 
 } // namespace tavik::import
