@@ -226,11 +226,11 @@ void ImportRunTest::ratesComeFromTheSourceAndEarlierLinesStay()
     tavik::store::RunLog log;
     tavik::import::runImport(controls, files.target, files.source, progress, log, german);
 
-    QCOMPARE(controls.Data1.databaseName(), files.target);
-    QCOMPARE(controls.Data3.databaseName(), files.target);
-    QCOMPARE(controls.Data4.databaseName(), files.target);
-    QCOMPARE(controls.Data2.databaseName(), files.source);
-    QVERIFY(controls.Data1.eof());
+    QCOMPARE(controls.reservations.databaseName(), files.target);
+    QCOMPARE(controls.articles.databaseName(), files.target);
+    QCOMPARE(controls.chargeLines.databaseName(), files.target);
+    QCOMPARE(controls.settings.databaseName(), files.source);
+    QVERIFY(controls.reservations.eof());
     QCOMPARE(
         rows(files.target, importfixture::reservations, totalFields), QStringList { "10|4|0|<null>|14" });
     const QStringList appended { "|1|Frühstück|16||10,00|1|Verpflegung|ZR", "|2|Sauna|5||4,00|1|<null>|ZR" };
@@ -355,8 +355,8 @@ void ImportRunTest::aReservationThatCannotBeReadKeepsItsPriceLines()
         const auto connection = engine.connect(files.target, {});
         // The walk reads reservations 1 and 2 together and 3 at the start of the next read.
         ReadInterruption interruption(connection->handle(), 3);
-        outcome.result
-            = tavik::import::runImport(controls, files.target, files.source, outcome.progress, outcome.log, german);
+        outcome.result = tavik::import::runImport(
+            controls, files.target, files.source, outcome.progress, outcome.log, german);
         QVERIFY(interruption.fired());
     }
 
