@@ -1,5 +1,6 @@
 #include "app/BatchConsole.h"
 
+#include "app/ImportPercent.h"
 #include "store/VisibleText.h"
 
 #include <QStringList>
@@ -97,24 +98,24 @@ void BatchConsole::taskFinished(double seconds)
         write(err_, QStringLiteral(" fertig (%1 s)\n").arg(numberFormat_.toString(seconds, 'f', 1)));
 }
 
-void BatchConsole::begin(qint32 Gesamtzahl)
+void BatchConsole::begin(qint32 total)
 {
-    total_ = Gesamtzahl;
+    total_ = total;
     importClock_.start();
     lastDrawnMs_ = -1;
     if (progress_)
         write(err_, QStringLiteral("\n"));
 }
 
-void BatchConsole::reservationDone(qint64 Buchungszaehler, float, qint16 percent)
+void BatchConsole::reservationDone(qint64 done, qint32 total)
 {
     if (!progress_)
         return;
     const qint64 now = importClock_.elapsed();
-    if (Buchungszaehler < total_ && lastDrawnMs_ >= 0 && now - lastDrawnMs_ < redrawEveryMs)
+    if (done < total_ && lastDrawnMs_ >= 0 && now - lastDrawnMs_ < redrawEveryMs)
         return;
     lastDrawnMs_ = now;
-    drawImportLine(Buchungszaehler, percent);
+    drawImportLine(done, importPercent(done, total));
 }
 
 void BatchConsole::drawImportLine(qint64 done, qint16 percent)

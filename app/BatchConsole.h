@@ -30,8 +30,8 @@ public:
     void taskStarted(const QString& name);
     void taskFinished(double seconds);
 
-    void begin(qint32 Gesamtzahl) override;
-    void reservationDone(qint64 Buchungszaehler, float fillWidthTwips, qint16 percent) override;
+    void begin(qint32 total) override;
+    void reservationDone(qint64 done, qint32 total) override;
 
     bool showsProgress() const { return progress_; }
     const QLocale& numberFormat() const { return numberFormat_; }

@@ -42,8 +42,6 @@ const QString taskVat = QStringLiteral("MwSt. für Speisen und Getränke");
 const QString taskFields = QStringLiteral("3. Datenfelder zufügen");
 const QString taskImport = QStringLiteral("4. Daten importieren");
 const QString taskFinish = QStringLiteral("Abschluss");
-// The width of the window's progress track, Shape1, in twips: the import's fill is computed in it.
-constexpr double progressTrackWidth = 8595;
 
 QString engineMessage(const std::exception& error)
 {
@@ -251,7 +249,7 @@ qint64 BatchRun::importReservations()
 {
     beginTask(taskImport);
     const import::ImportResult result = import::runImport(session_->controls, work_.Datenpfad_neu, work_.Datenpfad_alt,
-                                                          progressTrackWidth, console_, log_, console_.numberFormat());
+                                                          console_, log_, console_.numberFormat());
     currentTask().counts = QJsonObject{{QStringLiteral("reservations"), double(result.reservationsWalked)},
                               {QStringLiteral("chargeLines"), double(result.chargeLinesWritten)}};
     endTask(QStringLiteral("%1 Reservierungen, %2 Verzehrzeilen, Summen geschrieben")

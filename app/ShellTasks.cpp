@@ -22,19 +22,15 @@ QString copyFailedMessage()
 
 void bindTargetRecordSources(store::DataControls& controls, const QString& Datenpfad_neu)
 {
-    controls.Data1.setDatabaseName(Datenpfad_neu);
-    controls.Data1.refresh();
-    controls.Data4.setDatabaseName(Datenpfad_neu);
-    controls.Data4.refresh();
+    controls.bindAt(store::BindingStep::CopyOpened, {.target = Datenpfad_neu});
 }
 
 void markImported(store::DataControls& controls, const QString& Datenpfad_neu)
 {
-    controls.Data2.setDatabaseName(Datenpfad_neu);
-    controls.Data2.refresh();
-    controls.Data2.moveFirst();
-    controls.Text1.setText(importedMark);
-    controls.Data2.updateRecord();
+    controls.bindAt(store::BindingStep::MarkImported, {.target = Datenpfad_neu});
+    controls.settings.moveFirst();
+    controls.settingsFields.importedMark.setText(importedMark);
+    controls.settings.updateRecord();
 }
 
 bool isMarkedImported(const QString& Datenpfad_neu)

@@ -18,16 +18,6 @@ const std::array<QString, 9> acceptedEndings = {
 };
 constexpr int endingLength = 6;
 
-void bindSkippingErrors(store::RecordSource& source, const QString& chosen, store::RunLog& log)
-{
-    source.setDatabaseName(chosen);
-    try {
-        source.refresh();
-    } catch (const store::EngineError& error) {
-        log.skipped(taskName, error);
-    }
-}
-
 // A file that opens without a key carries no password, so there is nothing to remove.
 bool opensWithoutPassword(const QString& chosen, store::Engine& engine)
 {
@@ -93,9 +83,10 @@ void accept(const QString& chosen, store::Engine& engine, store::DataControls& c
     // The password goes first: the exclusive open it needs fails once the record sources hold the
     // file, and the record sources can only open the file once it has no password.
     removePassword(chosen, engine, log);
-    bindSkippingErrors(controls.Data1, chosen, log);
-    bindSkippingErrors(controls.Data2, chosen, log);
-    bindSkippingErrors(controls.Data3, chosen, log);
+    controls.bindAt(store::BindingStep::OlderFileChosen, {.older = chosen},
+                    [&log](store::RecordSource&, const QString&, const store::EngineError& error) {
+                        log.skipped(taskName, error);
+                    });
     paths.Datenpfad_alt = chosen;
 }
 

@@ -35,8 +35,9 @@ QString refusalMessage(const QString& name);
 QString refusalTitle();
 
 // Takes an accepted file as the source: its data-file password removed when it has one, then
-// Data1 to Data3 bound to it and Datenpfad_alt set. Every failing step is skipped and logged, so a
-// file that is damaged, open elsewhere or protected otherwise simply stays as it is.
+// the record sources bound to it (store::BindingStep::OlderFileChosen) and Datenpfad_alt set.
+// Every failing step is skipped and logged, so a file that is damaged, open elsewhere or protected
+// otherwise simply stays as it is.
 void accept(const QString& chosen, store::Engine& engine, store::DataControls& controls, DataPaths& paths,
             store::RunLog& log);
 

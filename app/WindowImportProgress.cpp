@@ -1,6 +1,7 @@
 #include "app/WindowImportProgress.h"
 
 #include "app/FormLayout.h"
+#include "app/ImportPercent.h"
 
 #include <QLabel>
 #include <QThread>
@@ -9,6 +10,7 @@ namespace tavik::app {
 
 WindowImportProgress::WindowImportProgress(FormLayout& form)
     : form_(form)
+    , trackWidthTwips_(form.progressTrackWidth())
 {
 }
 
@@ -17,10 +19,11 @@ void WindowImportProgress::begin(qint32)
     form_.setProgressFillWidth(0);
 }
 
-void WindowImportProgress::reservationDone(qint64, float fillWidthTwips, qint16 percent)
+void WindowImportProgress::reservationDone(qint64 done, qint32 total)
 {
-    form_.setProgressFillWidth(fillWidthTwips);
-    const QString percentText = QString::number(percent) + QStringLiteral(" %");
+    const double step = total > 0 ? trackWidthTwips_ / total : 0.0;
+    form_.setProgressFillWidth(static_cast<float>(step * static_cast<double>(done)));
+    const QString percentText = QString::number(importPercent(done, total)) + QStringLiteral(" %");
     form_.Labelct->setText(percentText);
     // Drawn only when a pixel or the number changed: a large hotel has far more reservations
     // than the bar has pixels.

@@ -20,20 +20,23 @@ const QString chargesTable = QStringLiteral("Verzehr");
 const QString idField = QStringLiteral("ID");
 const QString spare2Field = QStringLiteral("Spare2");
 
-// lb_rg20 elements the room line reads besides those of its kind.
-constexpr int nightsElement = 0; // Re6
-constexpr int roomPriceElement = 2; // Re9
-constexpr int roomQuantityElement = 6; // Erw12
+using Fields = store::ReservationFields;
 
-// Every lb_rg20 element the step reads.
-constexpr int readElements[]
-    = { 0, 1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22 };
+// Every price-line field the step reads, besides the employee, the reservation's rate, its key and
+// Spare2.
+constexpr ReservationField priceFieldsRead[] = { &Fields::nights, &Fields::roomOffer, &Fields::roomPrice,
+    &Fields::roomRate, &Fields::roomAmount, &Fields::roomQuantity, &Fields::boardText, &Fields::boardRate,
+    &Fields::boardAmount, &Fields::extra1Text, &Fields::extra1Rate, &Fields::extra1Amount,
+    &Fields::extra2Text, &Fields::extra2Rate, &Fields::extra2Amount, &Fields::extra3Text, &Fields::extra3Rate,
+    &Fields::extra3Amount, &Fields::extra4Text, &Fields::extra4Rate, &Fields::extra4Amount,
+    &Fields::touristTaxText };
 
 } // namespace
 
 ChargeLineStep::ChargeLineStep(
     store::DataControls& controls, const SettingsRates& rates, RunNumbers& numbers, ImportLog& log)
     : controls_(controls)
+    , reservation_(controls.reservationFields)
     , rates_(rates)
     , numbers_(numbers)
     , log_(log)
@@ -43,19 +46,19 @@ ChargeLineStep::ChargeLineStep(
 {
     for (std::size_t i = 0; i < lineKinds.size(); ++i) {
         const LineKind& kind = lineKinds[i];
-        kinds_[i] = PreparedKind { &kind, &controls_.lb_rg20(kind.textElement),
-            kind.rateElement >= 0 ? &controls_.lb_rg20(kind.rateElement) : nullptr,
-            kind.amountElement >= 0 ? &controls_.lb_rg20(kind.amountElement) : nullptr,
+        kinds_[i] = PreparedKind { &kind, &(reservation_.*kind.text),
+            kind.rate ? &(reservation_.*kind.rate) : nullptr,
+            kind.amount ? &(reservation_.*kind.amount) : nullptr,
             kind.category ? QString::fromUtf8(kind.category) : QString() };
     }
     const char* names[chargeFieldCount]
         = { "Ver1", "Ver2", "Ver3", "Ver4", "Ver5", "Ver6", "Ver8", "Ver10", "Z1" };
     for (int i = 0; i < chargeFieldCount; ++i) {
         chargeFields_[i].name = QString::fromLatin1(names[i]);
-        chargeFields_[i].index = controls_.Data4.findField(chargeFields_[i].name);
+        chargeFields_[i].index = controls_.chargeLines.findField(chargeFields_[i].name);
     }
-    idIndex_ = controls_.Data1.findField(idField);
-    spare2Index_ = controls_.Data1.findField(spare2Field);
+    idIndex_ = controls_.reservations.findField(idField);
+    spare2Index_ = controls_.reservations.findField(spare2Field);
     reportMissingReservationFields();
 }
 
@@ -63,10 +66,10 @@ ChargeLineStep::ChargeLineStep(
 // says so once instead of leaving the lines it changes unexplained.
 void ChargeLineStep::reportMissingReservationFields()
 {
-    if (!controls_.Data1.isOpen())
+    if (!controls_.reservations.isOpen())
         return;
     for (const QString& field : fieldsRead()) {
-        if (controls_.Data1.findField(field) < 0)
+        if (controls_.reservations.findField(field) < 0)
             log_.skipped(
                 texts::readReservationField, reservationsTable, field, QString(), texts::fieldMissing);
     }
@@ -74,9 +77,10 @@ void ChargeLineStep::reportMissingReservationFields()
 
 QStringList ChargeLineStep::fieldsRead() const
 {
-    QStringList fields { controls_.Mitarbeiter.field(), controls_.alteMwSt.field(), idField, spare2Field };
-    for (const int element : readElements)
-        fields << controls_.lb_rg20(element).field();
+    QStringList fields { reservation_.employee.field(), reservation_.reservationRate.field(), idField,
+        spare2Field };
+    for (const ReservationField field : priceFieldsRead)
+        fields << (reservation_.*field).field();
     return fields;
 }
 
@@ -148,7 +152,7 @@ ChargeLineStep::LineValues ChargeLineStep::roomValues(const PreparedKind& kind, 
     // The room line stores the rate it worked out, so that a fallback to Re18 shows in the line.
     line.rate = state.MwSt_Satz;
     line.rateText = emptyText_;
-    line.Ver4 = controls_.lb_rg20(roomPriceElement).text();
+    line.Ver4 = reservation_.roomPrice.text();
     line.amountText = kind.amount->text();
     line.storedAmount = line.amountText;
     return line;
@@ -176,8 +180,8 @@ ChargeLineStep::LineValues ChargeLineStep::touristTaxValues(const PreparedKind& 
     line.amount = LineValues::Amount::Unread;
     try {
         if (spare2Index_ < 0)
-            controls_.Data1.fieldIndex(spare2Field); // throws the engine's error naming the field
-        store::RecordSource& reservation = controls_.Data1;
+            controls_.reservations.fieldIndex(spare2Field); // throws the engine's error naming the field
+        store::RecordSource& reservation = controls_.reservations;
         if (reservation.isNull(spare2Index_)) {
             line.amount = LineValues::Amount::Null;
         } else {
@@ -197,7 +201,7 @@ std::optional<double> ChargeLineStep::readRate(const store::BoundField& rateFiel
 {
     // An empty rate field means that the reservation's own rate applies.
     const bool ownRate = !rateField.isEmpty();
-    const store::BoundField& source = ownRate ? rateField : controls_.alteMwSt;
+    const store::BoundField& source = ownRate ? rateField : reservation_.reservationRate;
     const QString text = source.text();
     const std::optional<double> rate = numbers_.strict(text);
     if (!rate)
@@ -207,26 +211,26 @@ std::optional<double> ChargeLineStep::readRate(const store::BoundField& rateFiel
 
 qint64 ChargeLineStep::quantity()
 {
-    const QString text = controls_.lb_rg20(roomQuantityElement).text();
+    const QString text = reservation_.roomQuantity.text();
     const double reading = store::readLenient(text);
     if (reading <= 1.0)
         return 1;
     if (const std::optional<qint16> Menge = toInt16HalfEven(reading))
         return *Menge;
-    log_.skipped(texts::readQuantity, reservationsTable, controls_.lb_rg20(roomQuantityElement).field(), text,
+    log_.skipped(texts::readQuantity, reservationsTable, reservation_.roomQuantity.field(), text,
         texts::quantityTooLarge);
     return 1;
 }
 
 QString ChargeLineStep::roomText(const PreparedKind& kind, RunState& state)
 {
-    const double nights = store::readLenient(controls_.lb_rg20(nightsElement).text());
+    const double nights = store::readLenient(reservation_.nights.text());
     // Less than one night reads as " Nächte " too: a wording left over from another reservation
     // would describe that reservation's stay, not this one.
     state.Naechte_Text = nights == 1.0 ? texts::oneNight : texts::severalNights;
     const QString offer = kind.text->text();
     const QString nightsText = numbers_.text(nights);
-    const QString employee = controls_.Mitarbeiter.text();
+    const QString employee = reservation_.employee.text();
     // Made in one piece: a room line is written for nearly every reservation.
     QString text;
     text.reserve(offer.size() + texts::roomTextSeparator.size() + nightsText.size() + state.Naechte_Text.size()
@@ -276,8 +280,8 @@ void ChargeLineStep::writeReservationMarks(const PreparedKind& kind)
 {
     try {
         if (idIndex_ < 0)
-            controls_.Data1.fieldIndex(idField); // throws the engine's error naming the field
-        const store::ColumnValue key = controls_.Data1.fieldValue(idIndex_);
+            controls_.reservations.fieldIndex(idField); // throws the engine's error naming the field
+        const store::ColumnValue key = controls_.reservations.fieldValue(idIndex_);
         assignWith(
             Ver6, [&key](store::RecordSource& lines, int index) { lines.setValue(index, key); },
             [&key] { return key.toVariant().toString(); });
@@ -292,7 +296,7 @@ void ChargeLineStep::writeReservationMarks(const PreparedKind& kind)
 bool ChargeLineStep::startRecord(const LineValues& line)
 {
     try {
-        controls_.Data4.addNew();
+        controls_.chargeLines.addNew();
         return true;
     } catch (const EngineError& error) {
         log_.engineError(texts::startLine, chargesTable, QString(),
@@ -304,7 +308,7 @@ bool ChargeLineStep::startRecord(const LineValues& line)
 bool ChargeLineStep::saveRecord(const LineValues& line)
 {
     try {
-        controls_.Data4.updateRecord();
+        controls_.chargeLines.updateRecord();
         return true;
     } catch (const EngineError& error) {
         log_.engineError(texts::saveLine, chargesTable, QString(),
@@ -319,8 +323,8 @@ bool ChargeLineStep::assignWith(ChargeFieldId id, Assign assign, Shown shown)
     const ChargeField& field = chargeFields_[id];
     try {
         if (field.index < 0)
-            controls_.Data4.fieldIndex(field.name); // throws the engine's error naming the field
-        assign(controls_.Data4, field.index);
+            controls_.chargeLines.fieldIndex(field.name); // throws the engine's error naming the field
+        assign(controls_.chargeLines, field.index);
         return true;
     } catch (const EngineError& error) {
         log_.engineError(texts::assignLineField, chargesTable, field.name, shown(), error);

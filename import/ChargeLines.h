@@ -1,6 +1,7 @@
 #pragma once
 
 #include "import/ImportNumbers.h"
+#include "store/DataControls.h"
 
 #include <QLocale>
 #include <QString>
@@ -9,11 +10,6 @@
 #include <array>
 #include <optional>
 
-namespace tavik::store {
-class BoundField;
-class DataControls;
-} // namespace tavik::store
-
 namespace tavik::import {
 
 class ImportLog;
@@ -21,7 +17,6 @@ class ImportLog;
 // The state of one import run; nothing of it survives the run.
 struct RunState {
     qint32 Gesamtzahl = 0; // reservations, counted once before the walk
-    double Schrittbreite = 0.0; // growth of the progress fill per reservation, in twips
     qint64 Buchungszaehler = 0; // reservations finished
     qint64 Zeilennummer = 0; // charge lines begun in this run, across reservations
     double Summe_MwSt = 0.0; // current reservation: amounts at the standard rate
@@ -36,35 +31,43 @@ struct RunState {
 
 // The settings' two rates, read once per run; empty when the text is not a number.
 struct SettingsRates {
-    std::optional<double> MwSt; // Label14: the standard rate
-    std::optional<double> Zusatz10; // Label15: the second rate
+    std::optional<double> MwSt; // the standard rate
+    std::optional<double> Zusatz10; // the second rate
 };
 
 enum class LineShape { Room, Priced, TouristTax };
 
-// One kind of price line of a reservation, by the lb_rg20 elements that carry it.
+using ReservationField = store::BoundField store::ReservationFields::*;
+
+// One kind of price line of a reservation, by the fields that carry it.
 struct LineKind {
     LineShape shape;
-    int textElement; // the line exists when this text is not empty
-    int rateElement; // -1: the line has no rate field
-    int amountElement; // -1: the amount is the reservation's Spare2
+    ReservationField text; // the line exists when this text is not empty
+    ReservationField rate; // nullptr: the line has no rate field
+    ReservationField amount; // nullptr: the amount is the reservation's Spare2
     const char* category; // Ver8; nullptr: not written
 };
 
 // The seven kinds in the order their lines are written.
 inline constexpr std::array<LineKind, 7> lineKinds = { {
-    { LineShape::Room, 1, 3, 4, "Zimmerangebot" },
-    { LineShape::Priced, 7, 8, 9, "Verpflegung" },
-    { LineShape::Priced, 10, 11, 12, nullptr },
-    { LineShape::Priced, 13, 14, 15, nullptr },
-    { LineShape::Priced, 16, 17, 18, nullptr },
-    { LineShape::Priced, 19, 20, 21, nullptr },
-    { LineShape::TouristTax, 22, -1, -1, "Steuer/Kurtaxe" },
+    { LineShape::Room, &store::ReservationFields::roomOffer, &store::ReservationFields::roomRate,
+        &store::ReservationFields::roomAmount, "Zimmerangebot" },
+    { LineShape::Priced, &store::ReservationFields::boardText, &store::ReservationFields::boardRate,
+        &store::ReservationFields::boardAmount, "Verpflegung" },
+    { LineShape::Priced, &store::ReservationFields::extra1Text, &store::ReservationFields::extra1Rate,
+        &store::ReservationFields::extra1Amount, nullptr },
+    { LineShape::Priced, &store::ReservationFields::extra2Text, &store::ReservationFields::extra2Rate,
+        &store::ReservationFields::extra2Amount, nullptr },
+    { LineShape::Priced, &store::ReservationFields::extra3Text, &store::ReservationFields::extra3Rate,
+        &store::ReservationFields::extra3Amount, nullptr },
+    { LineShape::Priced, &store::ReservationFields::extra4Text, &store::ReservationFields::extra4Rate,
+        &store::ReservationFields::extra4Amount, nullptr },
+    { LineShape::TouristTax, &store::ReservationFields::touristTaxText, nullptr, nullptr, "Steuer/Kurtaxe" },
 } };
 
-// The charge-line step: turns the price lines of the reservation on which Data1 stands into
-// records of Verzehr through Data4, and adds their amounts to the run's per-rate sums. It neither
-// moves Data1 nor writes into the reservation.
+// The charge-line step: turns the price lines of the reservation on which the reservations' source
+// stands into charge lines, and adds their amounts to the run's per-rate sums. It neither moves
+// the reservations' source nor writes into the reservation.
 class ChargeLineStep {
 public:
     // Looks up every field position once; the record sources must be bound already.
@@ -132,6 +135,7 @@ private:
     void reportMissingReservationFields();
 
     store::DataControls& controls_;
+    store::ReservationFields& reservation_;
     SettingsRates rates_;
     RunNumbers& numbers_;
     ImportLog& log_;

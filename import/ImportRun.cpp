@@ -24,8 +24,14 @@ const QString& reservationsTable = texts::reservationsTable;
 const QString settingsTable = QStringLiteral("Einstellungen");
 const QString spare2Field = QStringLiteral("Spare2");
 
-// The lb_rg20 elements whose content has moved into charge lines, in the order they are cleared.
-constexpr int clearedElements[] = { 5, 7, 9, 10, 12, 13, 15, 16, 18, 19, 20, 21, 22, 24 };
+using Fields = store::ReservationFields;
+
+// The reservation's fields whose content has moved into charge lines, in the order they are
+// cleared. Erw17 to Erw20 take the totals instead.
+constexpr ReservationField clearedFields[] = { &Fields::spare3, &Fields::boardText, &Fields::boardAmount,
+    &Fields::extra1Text, &Fields::extra1Amount, &Fields::extra2Text, &Fields::extra2Amount,
+    &Fields::extra3Text, &Fields::extra3Amount, &Fields::extra4Text, &Fields::extra4Rate,
+    &Fields::extra4Amount, &Fields::touristTaxText, &Fields::touristTaxAmount };
 
 // The walk's writes in one transaction, committed once at its end: every commit syncs the journal
 // and the file several times, and a crash or a failed commit in the middle leaves the
@@ -90,35 +96,35 @@ public:
     ImportRun(store::DataControls& controls, const QLocale& numberFormat, ImportProgress& progress,
         store::RunLog& log)
         : controls_(controls)
+        , reservation_(controls.reservationFields)
         , numbers_(store::withoutSystemLookups(numberFormat))
         , progress_(progress)
         , log_(log)
     {
     }
 
-    ImportResult run(const QString& Datenpfad_neu, const QString& Datenpfad_alt, double trackWidthTwips);
+    ImportResult run(const QString& Datenpfad_neu, const QString& Datenpfad_alt);
 
 private:
     ImportResult notBegun(const QString& errorText);
     void bindRecordSources(const QString& Datenpfad_neu, const QString& Datenpfad_alt);
-    void bind(store::RecordSource& source, const QString& path,
-        store::RecordSource::Access access = store::RecordSource::Access::ReadWrite);
+    void bindingFailed(store::RecordSource& source, const QString& path, const EngineError& error);
     std::optional<SettingsRates> readSettingsRates();
-    std::optional<double> readSettingsRate(const store::BoundField& label);
-    void countReservations(double trackWidthTwips);
+    std::optional<double> readSettingsRate(const store::BoundField& field);
+    void countReservations();
     void walk(ChargeLineStep& step, WalkTransaction& transaction);
     void moveFirst();
     void logMoveFailure(const QString& operation, const EngineError& error);
     void writeTotals();
-    void writeTotal(store::BoundField& label, double total);
+    void writeTotal(store::BoundField& field, double total);
     void writeTouristTax();
     void reportProgress();
-    qint16 percentDone() const;
     void clearMovedFields();
     void moveNext();
-    void setCaption(store::BoundField& label, const QString& text, const QString& operation);
+    void setText(store::BoundField& field, const QString& text, const QString& operation);
 
     store::DataControls& controls_;
+    store::ReservationFields& reservation_;
     RunNumbers numbers_;
     ImportProgress& progress_;
     ImportLog log_;
@@ -128,12 +134,11 @@ private:
     int spare2Index_ = -1;
 };
 
-ImportResult ImportRun::run(
-    const QString& Datenpfad_neu, const QString& Datenpfad_alt, double trackWidthTwips)
+ImportResult ImportRun::run(const QString& Datenpfad_neu, const QString& Datenpfad_alt)
 {
     bindRecordSources(Datenpfad_neu, Datenpfad_alt);
     // Without its reservation set the walk has nothing to stand on; it ends before it begins.
-    if (!reservationsFailure_.isEmpty() || !controls_.Data1.isOpen())
+    if (!reservationsFailure_.isEmpty() || !controls_.reservations.isOpen())
         return notBegun(texts::reservationsNotOpened + reservationsFailure_);
     // Every total depends on the settings' rates: totals worked out without them would be wrong
     // and pass for right, so no reservation is touched.
@@ -142,13 +147,13 @@ ImportResult ImportRun::run(
         return notBegun(texts::settingsNotRead.arg(Datenpfad_alt, settingsFailure_));
     ImportResult result;
     result.walkBegan = true;
-    countReservations(trackWidthTwips);
+    countReservations();
     ChargeLineStep step(controls_, *rates, numbers_, log_);
-    WalkTransaction transaction(controls_.Data1.connection(), log_);
+    WalkTransaction transaction(controls_.reservations.connection(), log_);
     // Of a reservation's 60 fields the walk reads those of its charge lines; it writes others.
-    controls_.Data1.readFields(step.fieldsRead());
+    controls_.reservations.readFields(step.fieldsRead());
     walk(step, transaction);
-    controls_.Data1.readFields({});
+    controls_.reservations.readFields({});
     result.reservationsWalked = state_.Buchungszaehler;
     result.chargeLinesWritten = transaction.committedLines();
     result.skippedOperations = log_.count();
@@ -167,69 +172,62 @@ ImportResult ImportRun::notBegun(const QString& errorText)
 
 void ImportRun::bindRecordSources(const QString& Datenpfad_neu, const QString& Datenpfad_alt)
 {
-    bind(controls_.Data1, Datenpfad_neu);
-    bind(controls_.Data3, Datenpfad_neu);
-    bind(controls_.Data4, Datenpfad_neu);
-    // The older file is only read, and may lie where it cannot be written.
-    bind(controls_.Data2, Datenpfad_alt, store::RecordSource::Access::ReadOnly);
-    spare2Index_ = controls_.Data1.findField(spare2Field);
+    controls_.bindAt(store::BindingStep::Import, { .older = Datenpfad_alt, .target = Datenpfad_neu },
+        [this](store::RecordSource& source, const QString& path, const EngineError& error) {
+            bindingFailed(source, path, error);
+        });
+    spare2Index_ = controls_.reservations.findField(spare2Field);
 }
 
-void ImportRun::bind(store::RecordSource& source, const QString& path, store::RecordSource::Access access)
+void ImportRun::bindingFailed(store::RecordSource& source, const QString& path, const EngineError& error)
 {
-    source.setDatabaseName(path, access);
-    try {
-        source.refresh();
-    } catch (const EngineError& error) {
-        log_.engineError(texts::bindSource.arg(source.name()), source.table(), QString(), path, error);
-        if (&source == &controls_.Data1)
-            reservationsFailure_ = store::germanMessage(error);
-        if (&source == &controls_.Data2)
-            settingsFailure_ = store::germanMessage(error);
-    }
+    log_.engineError(texts::bindSource.arg(source.name()), source.table(), QString(), path, error);
+    if (&source == &controls_.reservations)
+        reservationsFailure_ = store::germanMessage(error);
+    if (&source == &controls_.settings)
+        settingsFailure_ = store::germanMessage(error);
 }
 
 // Empty when there is no settings record to read; a rate that is merely not a number is only
 // reported, and that sum stays without lines.
 std::optional<SettingsRates> ImportRun::readSettingsRates()
 {
-    if (settingsFailure_.isEmpty() && (!controls_.Data2.isOpen() || controls_.Data2.eof()))
+    if (settingsFailure_.isEmpty() && (!controls_.settings.isOpen() || controls_.settings.eof()))
         settingsFailure_ = texts::noSettingsRecord;
     if (!settingsFailure_.isEmpty())
         return std::nullopt;
     // Read once: the settings record stands still for the whole run.
     SettingsRates rates;
-    rates.MwSt = readSettingsRate(controls_.Label14);
-    rates.Zusatz10 = readSettingsRate(controls_.Label15);
+    rates.MwSt = readSettingsRate(controls_.settingsFields.standardRate);
+    rates.Zusatz10 = readSettingsRate(controls_.settingsFields.secondRate);
     return rates;
 }
 
-std::optional<double> ImportRun::readSettingsRate(const store::BoundField& label)
+std::optional<double> ImportRun::readSettingsRate(const store::BoundField& field)
 {
-    const QString text = label.text();
+    const QString text = field.text();
     const std::optional<double> rate = numbers_.strict(text);
     if (!rate)
         log_.skipped(
-            texts::readSettingsRate, settingsTable, label.field(), text, texts::settingsRateNotANumber);
+            texts::readSettingsRate, settingsTable, field.field(), text, texts::settingsRateNotANumber);
     return rate;
 }
 
-void ImportRun::countReservations(double trackWidthTwips)
+void ImportRun::countReservations()
 {
-    const qint64 count = controls_.Data1.recordCount();
+    const qint64 count = controls_.reservations.recordCount();
     state_.Gesamtzahl = static_cast<qint32>(std::min<qint64>(count, std::numeric_limits<qint32>::max()));
-    state_.Schrittbreite = state_.Gesamtzahl > 0 ? trackWidthTwips / state_.Gesamtzahl : 0.0;
 }
 
 void ImportRun::walk(ChargeLineStep& step, WalkTransaction& transaction)
 {
     moveFirst();
     progress_.begin(state_.Gesamtzahl);
-    while (!controls_.Data1.eof()) {
-        log_.setReservation(controls_.Data1.currentKey());
+    while (!controls_.reservations.eof()) {
+        log_.setReservation(controls_.reservations.currentKey());
         // A reservation the move could not read (logged there) is passed over as a whole: its
         // price lines are not known, and totals and cleared fields would overwrite them.
-        if (controls_.Data1.currentRecordUnread()) {
+        if (controls_.reservations.currentRecordUnread()) {
             ++state_.Buchungszaehler;
             reportProgress();
             moveNext();
@@ -260,7 +258,7 @@ void ImportRun::walk(ChargeLineStep& step, WalkTransaction& transaction)
 void ImportRun::moveFirst()
 {
     try {
-        controls_.Data1.moveFirst();
+        controls_.reservations.moveFirst();
     } catch (const EngineError& error) {
         logMoveFailure(texts::moveToFirstReservation, error);
     }
@@ -270,33 +268,33 @@ void ImportRun::moveFirst()
 // throws when both fail, and it belongs to the reservation reached.
 void ImportRun::logMoveFailure(const QString& operation, const EngineError& error)
 {
-    if (!controls_.Data1.currentRecordUnread()) {
+    if (!controls_.reservations.currentRecordUnread()) {
         log_.engineError(operation, reservationsTable, QString(), QString(), error);
         return;
     }
-    log_.setReservation(controls_.Data1.currentKey());
+    log_.setReservation(controls_.reservations.currentKey());
     log_.engineError(texts::readReservation, reservationsTable, QString(), QString(), error);
 }
 
 void ImportRun::writeTotals()
 {
     // The charge lines have read Erw17 to Erw20 as rates already; the totals now replace them.
-    writeTotal(controls_.Label16, state_.Summe_MwSt);
-    writeTotal(controls_.Label17, state_.Summe_Zusatz);
-    writeTotal(controls_.Label18, state_.Summe_Null);
+    writeTotal(reservation_.standardRateTotal, state_.Summe_MwSt);
+    writeTotal(reservation_.secondRateTotal, state_.Summe_Zusatz);
+    writeTotal(reservation_.zeroRateTotal, state_.Summe_Null);
     writeTouristTax();
     state_.Summe_gesamt = state_.Summe_MwSt + state_.Summe_Zusatz + state_.Summe_Null;
-    writeTotal(controls_.Label20, state_.Summe_gesamt);
+    writeTotal(reservation_.grandTotal, state_.Summe_gesamt);
 }
 
-void ImportRun::writeTotal(store::BoundField& label, double total)
+void ImportRun::writeTotal(store::BoundField& field, double total)
 {
     if (!std::isfinite(total)) {
-        log_.skipped(texts::writeTotal, reservationsTable, label.field(), QString(), texts::totalTooLarge);
-        setCaption(label, QString(), texts::writeTotal);
+        log_.skipped(texts::writeTotal, reservationsTable, field.field(), QString(), texts::totalTooLarge);
+        setText(field, QString(), texts::writeTotal);
         return;
     }
-    setCaption(label, numbers_.text(total), texts::writeTotal);
+    setText(field, numbers_.text(total), texts::writeTotal);
 }
 
 void ImportRun::writeTouristTax()
@@ -305,60 +303,49 @@ void ImportRun::writeTouristTax()
     // where the tourist tax belongs would be read as money.
     try {
         if (spare2Index_ < 0)
-            controls_.Data1.fieldIndex(spare2Field); // throws the engine's error naming the field
-        setCaption(controls_.Label19, controls_.Data1.text(spare2Index_), texts::writeTotal);
+            controls_.reservations.fieldIndex(spare2Field); // throws the engine's error naming the field
+        setText(reservation_.touristTaxTotal, controls_.reservations.text(spare2Index_), texts::writeTotal);
     } catch (const EngineError& error) {
-        log_.engineError(texts::writeTotal, reservationsTable, controls_.Label19.field(), QString(), error);
+        log_.engineError(
+            texts::writeTotal, reservationsTable, reservation_.touristTaxTotal.field(), QString(), error);
     }
 }
 
 void ImportRun::reportProgress()
 {
-    const float fill = static_cast<float>(state_.Schrittbreite * static_cast<double>(state_.Buchungszaehler));
-    progress_.reservationDone(state_.Buchungszaehler, fill, percentDone());
-}
-
-qint16 ImportRun::percentDone() const
-{
-    // Not bounded by 100: a record count below the reservations walked shows as more.
-    if (state_.Gesamtzahl <= 0)
-        return std::numeric_limits<qint16>::max();
-    const double percent = static_cast<double>(state_.Buchungszaehler) / state_.Gesamtzahl * 100.0;
-    return toInt16HalfEven(percent).value_or(std::numeric_limits<qint16>::max());
+    progress_.reservationDone(state_.Buchungszaehler, state_.Gesamtzahl);
 }
 
 void ImportRun::clearMovedFields()
 {
-    for (const int element : clearedElements)
-        setCaption(controls_.lb_rg20(element), QString(), texts::clearMovedField);
+    for (const ReservationField field : clearedFields)
+        setText(reservation_.*field, QString(), texts::clearMovedField);
 }
 
 void ImportRun::moveNext()
 {
     try {
-        controls_.Data1.moveNext();
+        controls_.reservations.moveNext();
     } catch (const EngineError& error) {
         logMoveFailure(texts::storeReservation, error);
     }
 }
 
-void ImportRun::setCaption(store::BoundField& label, const QString& text, const QString& operation)
+void ImportRun::setText(store::BoundField& field, const QString& text, const QString& operation)
 {
     try {
-        label.setText(text);
+        field.setText(text);
     } catch (const EngineError& error) {
-        log_.engineError(operation, reservationsTable, label.field(), text, error);
+        log_.engineError(operation, reservationsTable, field.field(), text, error);
     }
 }
 
 } // namespace
 
 ImportResult runImport(store::DataControls& controls, const QString& Datenpfad_neu,
-    const QString& Datenpfad_alt, double trackWidthTwips, ImportProgress& progress, store::RunLog& log,
-    const QLocale& numberFormat)
+    const QString& Datenpfad_alt, ImportProgress& progress, store::RunLog& log, const QLocale& numberFormat)
 {
-    return ImportRun(controls, numberFormat, progress, log)
-        .run(Datenpfad_neu, Datenpfad_alt, trackWidthTwips);
+    return ImportRun(controls, numberFormat, progress, log).run(Datenpfad_neu, Datenpfad_alt);
 }
 
 } // namespace tavik::import

@@ -24,14 +24,14 @@ struct ImportResult {
     bool stored = true;              // false: a batch of the walk could not be stored; errorText says why
 };
 
-// Task 4: binds Data1, Data3 and Data4 to the target file and Data2 to the source file, then walks
-// every reservation of the target: its price lines become charge lines, its per-rate totals are
-// written back and the fields whose content has moved are cleared. Operations that fail are
+// Task 4: binds the record sources as store::BindingStep::Import says (the settings to the source
+// file, the others to the target), then walks every reservation of the target: its price lines
+// become charge lines, its per-rate totals are written back and the fields whose content has
+// moved are cleared. Operations that fail are
 // reported to the log and skipped; only a reservation set that cannot be opened, or settings that
 // cannot be read, end the run before it changes anything.
 // numberFormat must be the one the engine of the controls was made with.
 ImportResult runImport(store::DataControls& controls, const QString& Datenpfad_neu,
-    const QString& Datenpfad_alt, double trackWidthTwips, ImportProgress& progress, store::RunLog& log,
-    const QLocale& numberFormat);
+    const QString& Datenpfad_alt, ImportProgress& progress, store::RunLog& log, const QLocale& numberFormat);
 
 } // namespace tavik::import

@@ -47,8 +47,7 @@ bool setRateIfMissing(store::BoundField& rate, const QString& answer, store::Run
 
 void bindArticles(store::DataControls& controls, const QString& Datenpfad_neu)
 {
-    controls.Data3.setDatabaseName(Datenpfad_neu);
-    controls.Data3.refresh();
+    controls.bindAt(store::BindingStep::ArticlesOpened, { .target = Datenpfad_neu });
 }
 
 QString askFoodAndDrinkVat(ui::UserInterface& ui)
@@ -113,9 +112,9 @@ int walkArticles(store::RecordSource& articles, store::BoundField& rate, const Q
 int applyFoodAndDrinkVat(store::DataControls& controls, const QString& answer, store::RunLog& log)
 {
     // The walk reads an article's rate and nothing else.
-    controls.Data3.readFields({ controls.Label21.field() });
-    const int written = walkArticles(controls.Data3, controls.Label21, answer, log);
-    controls.Data3.readFields({});
+    controls.articles.readFields({ controls.articleFields.rate.field() });
+    const int written = walkArticles(controls.articles, controls.articleFields.rate, answer, log);
+    controls.articles.readFields({});
     return written;
 }
 

@@ -117,7 +117,7 @@ void MainWindowTest::failedCopyEndsTheProgramWithoutADoneMark()
     QCOMPARE(dialogs_.messages[0].icon, ui::MessageIcon::Exclamation);
     QCOMPARE(dialogs_.messages[0].title, QString());
     QCOMPARE(visibleDoneMarks(*window), 0);
-    QVERIFY(!window->controls().Data1.isOpen());
+    QVERIFY(!window->controls().reservations.isOpen());
     QCOMPARE(bytesOf(target), targetBytes);
     QTest::qWait(100);
     QCOMPARE(exitCodes_, QList<int>{1});
@@ -144,8 +144,8 @@ void MainWindowTest::chainRunsEveryTaskAndOkMarksTheTarget()
     QVERIFY(form.Label13->text().startsWith(QStringLiteral("Daten wurden erfolgreich importiert.")));
     QCOMPARE(form.Labelct->text(), QStringLiteral("100 %"));
     QCOMPARE(form.progressFillWidth(), form.progressTrackWidth());
-    QCOMPARE(window->controls().Data1.databaseName(), target);
-    QCOMPARE(window->controls().Data4.databaseName(), target);
+    QCOMPARE(window->controls().reservations.databaseName(), target);
+    QCOMPARE(window->controls().chargeLines.databaseName(), target);
 
     form.Command7->click();
     QCOMPARE(exitCodes_, QList<int>{0});

@@ -110,7 +110,7 @@ void SourceSelectionTest::aProtectedFileLosesItsPasswordAndNothingElse()
     QCOMPARE(paths_.Datenpfad_alt, file);
     QVERIFY(dialogs_.messages.isEmpty());
     QCOMPARE(int(log.skippedTotal()), 0);
-    QCOMPARE(controls.Data1.recordCount(), 25);
+    QCOMPARE(controls.reservations.recordCount(), 25);
     QCOMPARE(contentOf(file), before);
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
 }
@@ -152,8 +152,8 @@ void SourceSelectionTest::theSameFileTwiceChangesNothingTheSecondTime()
     selection::accept(file, engine, controls, paths_, log);
     QCOMPARE(bytesOf(file), afterFirst);
     QCOMPARE(int(log.skippedTotal()), 0);
-    QVERIFY(controls.Data1.isOpen());
-    QCOMPARE(controls.Data1.recordCount(), 5);
+    QVERIFY(controls.reservations.isOpen());
+    QCOMPARE(controls.reservations.recordCount(), 5);
 }
 
 void SourceSelectionTest::aCancelledDialogIsRefusedAndChangesNothing()
@@ -166,7 +166,7 @@ void SourceSelectionTest::aCancelledDialogIsRefusedAndChangesNothing()
     QCOMPARE(dialogs_.messages[0].icon, ui::MessageIcon::Stop);
     QCOMPARE(dialogs_.messages[0].title, QStringLiteral("Fehler"));
     QCOMPARE(paths_.Datenpfad_alt, QStringLiteral("/opt/Tavik 2.0/tavik_20.mdb"));
-    QVERIFY(controls.Data1.databaseName().isEmpty());
+    QVERIFY(controls.reservations.databaseName().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(SourceSelectionTest)

@@ -76,7 +76,7 @@ Input parse(const QByteArray& bytes, const QStringList& fields)
 class SilentProgress : public tavik::import::ImportProgress {
 public:
     void begin(qint32) override { }
-    void reservationDone(qint64, float, qint16) override { }
+    void reservationDone(qint64, qint32) override { }
 };
 
 QByteArray bytesOf(const QString& path)
@@ -225,7 +225,7 @@ private:
         tavik::store::DataControls controls(engine);
         tavik::store::RunLog log;
         SilentProgress progress;
-        return tavik::import::runImport(controls, target_, source_, 8595, progress, log, numberFormat);
+        return tavik::import::runImport(controls, target_, source_, progress, log, numberFormat);
     }
 
     void checkLines(const Input& input, qint64 key, const tavik::import::ImportResult& result)

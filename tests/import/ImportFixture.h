@@ -146,18 +146,16 @@ inline QByteArray bytesOf(const QString& path)
 // What the window or the batch mode would have been told.
 class RecordingProgress : public tavik::import::ImportProgress {
 public:
-    void begin(qint32 Gesamtzahl) override { begun = Gesamtzahl; }
-    void reservationDone(qint64 Buchungszaehler, float fillWidthTwips, qint16 percent) override
+    void begin(qint32 total) override { begun = total; }
+    void reservationDone(qint64 done, qint32 total) override
     {
-        counters << Buchungszaehler;
-        fills << fillWidthTwips;
-        percents << percent;
+        counters << done;
+        totals << total;
     }
 
     std::optional<qint32> begun;
     QList<qint64> counters;
-    QList<float> fills;
-    QList<qint16> percents;
+    QList<qint32> totals;
 };
 
 struct RunOutcome {
@@ -168,20 +166,19 @@ struct RunOutcome {
 
 // One run as the window makes it, with an engine of its own that is gone when the run returns,
 // so that the files can be read afterwards as the next program would.
-inline RunOutcome runOn(
-    const QString& target, const QString& source, const QLocale& numberFormat, double trackWidthTwips = 8595)
+inline RunOutcome runOn(const QString& target, const QString& source, const QLocale& numberFormat)
 {
     RunOutcome outcome;
     tavik::store::Engine engine(numberFormat);
     tavik::store::DataControls controls(engine);
-    outcome.result = tavik::import::runImport(
-        controls, target, source, trackWidthTwips, outcome.progress, outcome.log, numberFormat);
+    outcome.result
+        = tavik::import::runImport(controls, target, source, outcome.progress, outcome.log, numberFormat);
     return outcome;
 }
 
-inline RunOutcome runOn(const HotelFiles& files, const QLocale& numberFormat, double trackWidthTwips = 8595)
+inline RunOutcome runOn(const HotelFiles& files, const QLocale& numberFormat)
 {
-    return runOn(files.target, files.source, numberFormat, trackWidthTwips);
+    return runOn(files.target, files.source, numberFormat);
 }
 
 // Each skipped operation as "key:field", the way the tests name what they expect to be logged.

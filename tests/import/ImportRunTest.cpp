@@ -61,7 +61,6 @@ class ImportRunTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void progressFollowsEachReservation_data();
     void progressFollowsEachReservation();
     void emptyReservationTableWritesNothing();
     void reservationSetThatCannotBeOpenedEndsTheRunAtOnce_data();
@@ -76,37 +75,18 @@ private slots:
     void aReservationThatCannotBeReadKeepsItsPriceLines();
 };
 
-void ImportRunTest::progressFollowsEachReservation_data()
-{
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QList<float>>("fills");
-    QTest::addColumn<QList<qint16>>("percents");
-    QTest::newRow("three reservations on a track of 8595")
-        << 3 << QList<float> { 2865, 5730, 8595 } << QList<qint16> { 33, 67, 100 };
-    QTest::newRow("eight reservations: 12.5 and 62.5 go down, 37.5 and 87.5 up")
-        << 8 << QList<float> { 1074.375f, 2148.75f, 3223.125f, 4297.5f, 5371.875f, 6446.25f, 7520.625f, 8595 }
-        << QList<qint16> { 12, 25, 38, 50, 62, 75, 88, 100 };
-}
-
 void ImportRunTest::progressFollowsEachReservation()
 {
-    QFETCH(int, count);
-    QFETCH(QList<float>, fills);
-    QFETCH(QList<qint16>, percents);
     QTemporaryDir dir;
     const HotelFiles files(dir.path());
-    files.addReservations(QList<QVariantMap>(count, boardLine("Frühstück", "12,00")));
+    files.addReservations(QList<QVariantMap>(3, boardLine("Frühstück", "12,00")));
 
-    const RunOutcome outcome = runOn(files, german, 8595);
+    const RunOutcome outcome = runOn(files, german);
 
-    QCOMPARE(outcome.progress.begun, std::optional<qint32>(count));
-    QList<qint64> counters;
-    for (qint64 counter = 1; counter <= count; ++counter)
-        counters << counter;
-    QCOMPARE(outcome.progress.counters, counters);
-    QCOMPARE(outcome.progress.fills, fills);
-    QCOMPARE(outcome.progress.percents, percents);
-    QCOMPARE(outcome.result.reservationsWalked, count);
+    QCOMPARE(outcome.progress.begun, std::optional<qint32>(3));
+    QCOMPARE(outcome.progress.counters, (QList<qint64> { 1, 2, 3 }));
+    QCOMPARE(outcome.progress.totals, (QList<qint32> { 3, 3, 3 }));
+    QCOMPARE(outcome.result.reservationsWalked, 3);
 }
 
 void ImportRunTest::emptyReservationTableWritesNothing()
@@ -244,13 +224,13 @@ void ImportRunTest::ratesComeFromTheSourceAndEarlierLinesStay()
     tavik::store::DataControls controls(engine);
     RecordingProgress progress;
     tavik::store::RunLog log;
-    tavik::import::runImport(controls, files.target, files.source, 8595, progress, log, german);
+    tavik::import::runImport(controls, files.target, files.source, progress, log, german);
 
-    QCOMPARE(controls.Data1.databaseName(), files.target);
-    QCOMPARE(controls.Data3.databaseName(), files.target);
-    QCOMPARE(controls.Data4.databaseName(), files.target);
-    QCOMPARE(controls.Data2.databaseName(), files.source);
-    QVERIFY(controls.Data1.eof());
+    QCOMPARE(controls.reservations.databaseName(), files.target);
+    QCOMPARE(controls.articles.databaseName(), files.target);
+    QCOMPARE(controls.chargeLines.databaseName(), files.target);
+    QCOMPARE(controls.settings.databaseName(), files.source);
+    QVERIFY(controls.reservations.eof());
     QCOMPARE(
         rows(files.target, importfixture::reservations, totalFields), QStringList { "10|4|0|<null>|14" });
     const QStringList appended { "|1|Frühstück|16||10,00|1|Verpflegung|ZR", "|2|Sauna|5||4,00|1|<null>|ZR" };
@@ -376,7 +356,7 @@ void ImportRunTest::aReservationThatCannotBeReadKeepsItsPriceLines()
         // The walk reads reservations 1 and 2 together and 3 at the start of the next read.
         ReadInterruption interruption(connection->handle(), 3);
         outcome.result = tavik::import::runImport(
-            controls, files.target, files.source, 8595, outcome.progress, outcome.log, german);
+            controls, files.target, files.source, outcome.progress, outcome.log, german);
         QVERIFY(interruption.fired());
     }
 

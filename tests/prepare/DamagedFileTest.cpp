@@ -47,7 +47,7 @@ void DamagedFileTest::skippedOperationsShowInTheLog()
     QCOMPARE(added.addedToEinstellungen, 0);
     QCOMPARE(added.addedToTabelle1, 15);
     QCOMPARE(added.addedToTabelle2, 4);
-    QVERIFY(controls.Data3.eof());
+    QVERIFY(controls.articles.eof());
     QStringList entries;
     for (const SkippedOperation& skipped : log.firstSkipped()) {
         entries << QStringLiteral("%1|%2|%3|%4|%5|%6")

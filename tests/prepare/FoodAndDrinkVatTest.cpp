@@ -142,7 +142,7 @@ void FoodAndDrinkVatTest::articlesWithoutRateGetTheAnswerAsTyped()
     if (readerHoldsTheFile)
         reader->execute(QStringLiteral("COMMIT"));
 
-    QVERIFY(controls.Data3.eof());
+    QVERIFY(controls.articles.eof());
     QCOMPARE(written, stored ? withoutRate.size() : 0);
     QMap<qint64, QString> expected = before;
     for (const qint64 key : withoutRate)
@@ -176,7 +176,7 @@ void FoodAndDrinkVatTest::nothingIsWrittenWhenNoArticleLacksARate()
     RunLog log;
     prepare::bindArticles(controls, file);
     QCOMPARE(prepare::applyFoodAndDrinkVat(controls, QStringLiteral("19"), log), 0);
-    QVERIFY(controls.Data3.eof());
+    QVERIFY(controls.articles.eof());
     QCOMPARE(int(log.skippedTotal()), 0);
     QCOMPARE(fixture::bytesOf(file), before);
 }

@@ -224,7 +224,7 @@ void SchemaExtensionTest::sharesTheFileWithTheOpenRecordSources()
     tavik::tools::writeOlderEditionFile(file, sample);
     Engine engine(QLocale::c());
     DataControls controls(engine);
-    for (RecordSource* source : { &controls.Data1, &controls.Data3, &controls.Data4 }) {
+    for (RecordSource* source : { &controls.reservations, &controls.articles, &controls.chargeLines }) {
         source->setDatabaseName(file);
         source->refresh();
     }
@@ -233,12 +233,12 @@ void SchemaExtensionTest::sharesTheFileWithTheOpenRecordSources()
     QCOMPARE(int(log.skippedTotal()), 0);
 
     // The record sources go on writing after the change, and the new memo takes the imported mark.
-    controls.Label20.setText(QStringLiteral("100,00"));
-    controls.Data1.moveNext();
-    controls.Data2.setDatabaseName(file);
-    controls.Data2.refresh();
-    controls.Text1.setText(QStringLiteral("importiert"));
-    controls.Data2.updateRecord();
+    controls.reservationFields.grandTotal.setText(QStringLiteral("100,00"));
+    controls.reservations.moveNext();
+    controls.settings.setDatabaseName(file);
+    controls.settings.refresh();
+    controls.settingsFields.importedMark.setText(QStringLiteral("importiert"));
+    controls.settings.updateRecord();
     QCOMPARE(fixture::valueOf(file, QStringLiteral("Reservierungen"), QStringLiteral("Re17"), 1),
         QStringLiteral("100,00"));
     QCOMPARE(fixture::valueOf(file, QStringLiteral("Einstellungen"), QStringLiteral("memo13"), 1),
