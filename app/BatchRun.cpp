@@ -248,8 +248,8 @@ void BatchRun::prepareTarget()
 qint64 BatchRun::importReservations()
 {
     beginTask(taskImport);
-    const import::ImportResult result = import::runImport(session_->controls, work_.Datenpfad_neu, work_.Datenpfad_alt,
-                                                          console_, log_, console_.numberFormat());
+    const import::ImportResult result = import::runImport(
+        session_->controls, work_.Datenpfad_neu, work_.Datenpfad_alt, console_, log_, console_.numberFormat());
     currentTask().counts = QJsonObject{{QStringLiteral("reservations"), double(result.reservationsWalked)},
                               {QStringLiteral("chargeLines"), double(result.chargeLinesWritten)}};
     endTask(QStringLiteral("%1 Reservierungen, %2 Verzehrzeilen, Summen geschrieben")

@@ -220,8 +220,8 @@ void MainWindow::Timer5_Timer()
 void MainWindow::Command2_Click()
 {
     WindowImportProgress progress(*form_);
-    const import::ImportResult result = import::runImport(controls_, paths_.Datenpfad_neu, paths_.Datenpfad_alt,
-                                                          progress, log_, setup_.numberFormat);
+    const import::ImportResult result
+        = import::runImport(controls_, paths_.Datenpfad_neu, paths_.Datenpfad_alt, progress, log_, setup_.numberFormat);
     // The window shows nothing of what was skipped; the log beside the copy keeps it.
     logWritten_ = logFile_ && logFile_->finish(log_.notes());
     if (result.walkBegan && result.stored) {

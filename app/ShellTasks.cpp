@@ -22,12 +22,12 @@ QString copyFailedMessage()
 
 void bindTargetRecordSources(store::DataControls& controls, const QString& Datenpfad_neu)
 {
-    controls.bindAt(store::BindingStep::CopyOpened, {.target = Datenpfad_neu});
+    controls.bindAt(store::BindingStep::CopyOpened, { .target = Datenpfad_neu });
 }
 
 void markImported(store::DataControls& controls, const QString& Datenpfad_neu)
 {
-    controls.bindAt(store::BindingStep::MarkImported, {.target = Datenpfad_neu});
+    controls.bindAt(store::BindingStep::MarkImported, { .target = Datenpfad_neu });
     controls.settings.moveFirst();
     controls.settingsFields.importedMark.setText(importedMark);
     controls.settings.updateRecord();

@@ -83,10 +83,10 @@ void accept(const QString& chosen, store::Engine& engine, store::DataControls& c
     // The password goes first: the exclusive open it needs fails once the record sources hold the
     // file, and the record sources can only open the file once it has no password.
     removePassword(chosen, engine, log);
-    controls.bindAt(store::BindingStep::OlderFileChosen, {.older = chosen},
-                    [&log](store::RecordSource&, const QString&, const store::EngineError& error) {
-                        log.skipped(taskName, error);
-                    });
+    const auto logFailure = [&log](store::RecordSource&, const QString&, const store::EngineError& error) {
+        log.skipped(taskName, error);
+    };
+    controls.bindAt(store::BindingStep::OlderFileChosen, { .older = chosen }, logFailure);
     paths.Datenpfad_alt = chosen;
 }
 

@@ -26,10 +26,9 @@ using Fields = store::ReservationFields;
 // Spare2.
 constexpr ReservationField priceFieldsRead[] = { &Fields::nights, &Fields::roomOffer, &Fields::roomPrice,
     &Fields::roomRate, &Fields::roomAmount, &Fields::roomQuantity, &Fields::boardText, &Fields::boardRate,
-    &Fields::boardAmount, &Fields::extra1Text, &Fields::extra1Rate, &Fields::extra1Amount,
-    &Fields::extra2Text, &Fields::extra2Rate, &Fields::extra2Amount, &Fields::extra3Text, &Fields::extra3Rate,
-    &Fields::extra3Amount, &Fields::extra4Text, &Fields::extra4Rate, &Fields::extra4Amount,
-    &Fields::touristTaxText };
+    &Fields::boardAmount, &Fields::extra1Text, &Fields::extra1Rate, &Fields::extra1Amount, &Fields::extra2Text,
+    &Fields::extra2Rate, &Fields::extra2Amount, &Fields::extra3Text, &Fields::extra3Rate, &Fields::extra3Amount,
+    &Fields::extra4Text, &Fields::extra4Rate, &Fields::extra4Amount, &Fields::touristTaxText };
 
 } // namespace
 
@@ -46,8 +45,7 @@ ChargeLineStep::ChargeLineStep(
 {
     for (std::size_t i = 0; i < lineKinds.size(); ++i) {
         const LineKind& kind = lineKinds[i];
-        kinds_[i] = PreparedKind { &kind, &(reservation_.*kind.text),
-            kind.rate ? &(reservation_.*kind.rate) : nullptr,
+        kinds_[i] = PreparedKind { &kind, &(reservation_.*kind.text), kind.rate ? &(reservation_.*kind.rate) : nullptr,
             kind.amount ? &(reservation_.*kind.amount) : nullptr,
             kind.category ? QString::fromUtf8(kind.category) : QString() };
     }
@@ -77,8 +75,7 @@ void ChargeLineStep::reportMissingReservationFields()
 
 QStringList ChargeLineStep::fieldsRead() const
 {
-    QStringList fields { reservation_.employee.field(), reservation_.reservationRate.field(), idField,
-        spare2Field };
+    QStringList fields { reservation_.employee.field(), reservation_.reservationRate.field(), idField, spare2Field };
     for (const ReservationField field : priceFieldsRead)
         fields << (reservation_.*field).field();
     return fields;
@@ -217,8 +214,8 @@ qint64 ChargeLineStep::quantity()
         return 1;
     if (const std::optional<qint16> Menge = toInt16HalfEven(reading))
         return *Menge;
-    log_.skipped(texts::readQuantity, reservationsTable, reservation_.roomQuantity.field(), text,
-        texts::quantityTooLarge);
+    log_.skipped(
+        texts::readQuantity, reservationsTable, reservation_.roomQuantity.field(), text, texts::quantityTooLarge);
     return 1;
 }
 

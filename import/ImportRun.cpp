@@ -28,10 +28,10 @@ using Fields = store::ReservationFields;
 
 // The reservation's fields whose content has moved into charge lines, in the order they are
 // cleared. Erw17 to Erw20 take the totals instead.
-constexpr ReservationField clearedFields[] = { &Fields::spare3, &Fields::boardText, &Fields::boardAmount,
-    &Fields::extra1Text, &Fields::extra1Amount, &Fields::extra2Text, &Fields::extra2Amount,
-    &Fields::extra3Text, &Fields::extra3Amount, &Fields::extra4Text, &Fields::extra4Rate,
-    &Fields::extra4Amount, &Fields::touristTaxText, &Fields::touristTaxAmount };
+constexpr ReservationField clearedFields[]
+    = { &Fields::spare3, &Fields::boardText, &Fields::boardAmount, &Fields::extra1Text, &Fields::extra1Amount,
+          &Fields::extra2Text, &Fields::extra2Amount, &Fields::extra3Text, &Fields::extra3Amount, &Fields::extra4Text,
+          &Fields::extra4Rate, &Fields::extra4Amount, &Fields::touristTaxText, &Fields::touristTaxAmount };
 
 // The walk's writes in one transaction, committed once at its end: every commit syncs the journal
 // and the file several times, and a crash or a failed commit in the middle leaves the
@@ -93,8 +93,7 @@ private:
 // One run of task 4, as a sequence of named steps over the run state.
 class ImportRun {
 public:
-    ImportRun(store::DataControls& controls, const QLocale& numberFormat, ImportProgress& progress,
-        store::RunLog& log)
+    ImportRun(store::DataControls& controls, const QLocale& numberFormat, ImportProgress& progress, store::RunLog& log)
         : controls_(controls)
         , reservation_(controls.reservationFields)
         , numbers_(store::withoutSystemLookups(numberFormat))
@@ -208,8 +207,7 @@ std::optional<double> ImportRun::readSettingsRate(const store::BoundField& field
     const QString text = field.text();
     const std::optional<double> rate = numbers_.strict(text);
     if (!rate)
-        log_.skipped(
-            texts::readSettingsRate, settingsTable, field.field(), text, texts::settingsRateNotANumber);
+        log_.skipped(texts::readSettingsRate, settingsTable, field.field(), text, texts::settingsRateNotANumber);
     return rate;
 }
 
@@ -306,8 +304,7 @@ void ImportRun::writeTouristTax()
             controls_.reservations.fieldIndex(spare2Field); // throws the engine's error naming the field
         setText(reservation_.touristTaxTotal, controls_.reservations.text(spare2Index_), texts::writeTotal);
     } catch (const EngineError& error) {
-        log_.engineError(
-            texts::writeTotal, reservationsTable, reservation_.touristTaxTotal.field(), QString(), error);
+        log_.engineError(texts::writeTotal, reservationsTable, reservation_.touristTaxTotal.field(), QString(), error);
     }
 }
 
@@ -342,8 +339,8 @@ void ImportRun::setText(store::BoundField& field, const QString& text, const QSt
 
 } // namespace
 
-ImportResult runImport(store::DataControls& controls, const QString& Datenpfad_neu,
-    const QString& Datenpfad_alt, ImportProgress& progress, store::RunLog& log, const QLocale& numberFormat)
+ImportResult runImport(store::DataControls& controls, const QString& Datenpfad_neu, const QString& Datenpfad_alt,
+    ImportProgress& progress, store::RunLog& log, const QLocale& numberFormat)
 {
     return ImportRun(controls, numberFormat, progress, log).run(Datenpfad_neu, Datenpfad_alt);
 }

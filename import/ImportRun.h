@@ -31,7 +31,7 @@ struct ImportResult {
 // reported to the log and skipped; only a reservation set that cannot be opened, or settings that
 // cannot be read, end the run before it changes anything.
 // numberFormat must be the one the engine of the controls was made with.
-ImportResult runImport(store::DataControls& controls, const QString& Datenpfad_neu,
-    const QString& Datenpfad_alt, ImportProgress& progress, store::RunLog& log, const QLocale& numberFormat);
+ImportResult runImport(store::DataControls& controls, const QString& Datenpfad_neu, const QString& Datenpfad_alt,
+    ImportProgress& progress, store::RunLog& log, const QLocale& numberFormat);
 
 } // namespace tavik::import

@@ -9,10 +9,9 @@ namespace tavik::store {
 namespace {
 
 // The fields of the window's hidden control array lb_rg20, by element.
-constexpr std::array<const char*, 25> lbRg20Fields = {
-    "Re6", "Opt1", "Re9", "Erw16", "Re10", "Spare3", "Erw12", "Re11", "Erw17", "Re12", "Re13", "Erw18", "Re14",
-    "Re15", "Erw19", "Re16", "Re21", "Erw20", "Re22", "Re23", "Erw21", "Re24", "Spare1", "", "Spare2",
-};
+constexpr std::array<const char*, 25> lbRg20Fields
+    = { "Re6", "Opt1", "Re9", "Erw16", "Re10", "Spare3", "Erw12", "Re11", "Erw17", "Re12", "Re13", "Erw18", "Re14",
+          "Re15", "Erw19", "Re16", "Re21", "Erw20", "Re22", "Re23", "Erw21", "Re24", "Spare1", "", "Spare2" };
 
 struct SourceBinding {
     BindingStep step;
@@ -41,8 +40,7 @@ constexpr SourceBinding bindingPlan[] = {
 
 BoundField lbRg20(RecordSource& reservations, int index)
 {
-    return BoundField(
-        QStringLiteral("lb_rg20(%1)").arg(index), reservations, DataControls::reservationFieldOf(index));
+    return BoundField(QStringLiteral("lb_rg20(%1)").arg(index), reservations, DataControls::reservationFieldOf(index));
 }
 
 } // namespace

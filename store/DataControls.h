@@ -106,8 +106,7 @@ public:
     ArticleFields articleFields;
 
     // Called for a source that cannot be opened; the source is left closed.
-    using BindingFailure
-        = std::function<void(RecordSource& source, const QString& path, const EngineError& error)>;
+    using BindingFailure = std::function<void(RecordSource& source, const QString& path, const EngineError& error)>;
 
     // Binds the step's sources to their files, in the order DataControls.cpp lists them. Without
     // failed, the first engine error is thrown and the step's later sources stay as they were.

@@ -24,15 +24,14 @@ void WindowImportProgressTest::barFollowsTheWalk_data()
     QTest::addColumn<int>("total");
     QTest::addColumn<QList<float>>("fills");
     QTest::addColumn<QStringList>("percents");
-    QTest::newRow("three reservations")
-        << 3 << QList<float> { 2865, 5730, 8595 } << QStringList { "33 %", "67 %", "100 %" };
+    QTest::newRow("three reservations") << 3 << QList<float> { 2865, 5730, 8595 }
+                                        << QStringList { "33 %", "67 %", "100 %" };
     QTest::newRow("eight reservations: 12.5 and 62.5 go down, 37.5 and 87.5 up")
         << 8 << QList<float> { 1074.375f, 2148.75f, 3223.125f, 4297.5f, 5371.875f, 6446.25f, 7520.625f, 8595 }
         << QStringList { "12 %", "25 %", "38 %", "50 %", "62 %", "75 %", "88 %", "100 %" };
     QTest::newRow("a walk past its count passes the track and 100")
         << 2 << QList<float> { 4297.5f, 8595, 12892.5f } << QStringList { "50 %", "100 %", "150 %" };
-    QTest::newRow("no count: no fill, the largest percentage")
-        << 0 << QList<float> { 0 } << QStringList { "32767 %" };
+    QTest::newRow("no count: no fill, the largest percentage") << 0 << QList<float> { 0 } << QStringList { "32767 %" };
 }
 
 void WindowImportProgressTest::barFollowsTheWalk()

@@ -171,8 +171,7 @@ inline RunOutcome runOn(const QString& target, const QString& source, const QLoc
     RunOutcome outcome;
     tavik::store::Engine engine(numberFormat);
     tavik::store::DataControls controls(engine);
-    outcome.result
-        = tavik::import::runImport(controls, target, source, outcome.progress, outcome.log, numberFormat);
+    outcome.result = tavik::import::runImport(controls, target, source, outcome.progress, outcome.log, numberFormat);
     return outcome;
 }
 

@@ -355,8 +355,8 @@ void ImportRunTest::aReservationThatCannotBeReadKeepsItsPriceLines()
         const auto connection = engine.connect(files.target, {});
         // The walk reads reservations 1 and 2 together and 3 at the start of the next read.
         ReadInterruption interruption(connection->handle(), 3);
-        outcome.result = tavik::import::runImport(
-            controls, files.target, files.source, outcome.progress, outcome.log, german);
+        outcome.result
+            = tavik::import::runImport(controls, files.target, files.source, outcome.progress, outcome.log, german);
         QVERIFY(interruption.fired());
     }
 
