@@ -11,7 +11,6 @@
 namespace tavik::app::sourceSelection {
 
 namespace {
-const QString taskName = QStringLiteral("Tavik 2.0 Datendatei öffnen");
 const std::array<QString, 9> acceptedEndings = {
     QStringLiteral("20.MDB"), QStringLiteral("20.mdb"), QStringLiteral("20.ba1"), QStringLiteral("20.ba2"), QStringLiteral("20.ba3"),
     QStringLiteral("20.ba4"), QStringLiteral("20.ba5"), QStringLiteral("20.ba6"), QStringLiteral("20.ba7"),
@@ -24,7 +23,7 @@ void bindSkippingErrors(store::RecordSource& source, const QString& chosen, stor
     try {
         source.refresh();
     } catch (const store::EngineError& error) {
-        log.skipped(taskName, error);
+        log.skipped(store::RunTask::SelectSource, error);
     }
 }
 
@@ -48,7 +47,7 @@ void removePassword(const QString& chosen, store::Engine& engine, store::RunLog&
         database.newPassword(dataFilePassword(), QString());
         database.close();
     } catch (const store::EngineError& error) {
-        log.skipped(taskName, error);
+        log.skipped(store::RunTask::SelectSource, error);
     }
 }
 
