@@ -1,6 +1,7 @@
 #include "app/BatchConsole.h"
 
 #include "app/ImportPercent.h"
+#include "prepare/PrepareTexts.h"
 #include "store/VisibleText.h"
 
 #include <QStringList>
@@ -22,7 +23,6 @@ namespace {
 constexpr int barWidth = 30;
 constexpr qint64 redrawEveryMs = 100;
 const QString vatQuestion = QStringLiteral("Bitte geben Sie die MwSt. für Speisen und Getränke ein (Minibar, Restaurant usw.) [19]: ");
-const QString vatDefault = QStringLiteral("19");
 
 bool isTerminal(std::FILE* stream)
 {
@@ -83,7 +83,7 @@ std::optional<QString> BatchConsole::askFoodAndDrinkVat()
         return std::nullopt;
     if (line.endsWith('\r'))
         line.chop(1);
-    return line.isEmpty() ? vatDefault : QString::fromLocal8Bit(line);
+    return line.isEmpty() ? prepare::texts::vatDefault() : QString::fromLocal8Bit(line);
 }
 
 void BatchConsole::taskStarted(const QString& name)

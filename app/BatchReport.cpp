@@ -3,6 +3,7 @@
 #include "app/SkipLimit.h"
 #include "app/StartUp.h"
 
+#include "store/StoreTexts.h"
 #include "store/VisibleText.h"
 
 #include <QStringList>
@@ -28,14 +29,14 @@ QString summaryTable(const BatchReport& report, const store::RunLog& log, const 
     int nameWidth = 8;
     int resultWidth = 8;
     for (const TaskRecord& task : report.tasks) {
-        nameWidth = qMax(nameWidth, int(visibleText(task.name).size()));
+        nameWidth = qMax(nameWidth, int(store::texts::taskName(task.task).size()));
         resultWidth = qMax(resultWidth, int(visibleText(task.result).size()));
     }
     QStringList lines;
     lines << QStringLiteral("%1  %2  %3  %4").arg(QStringLiteral("Aufgabe"), -nameWidth).arg(QStringLiteral("Ergebnis"), -resultWidth)
                  .arg(QStringLiteral("Übersprungen"), 12).arg(QStringLiteral("Zeit"), 8);
     for (const TaskRecord& task : report.tasks)
-        lines << QStringLiteral("%1  %2  %3  %4").arg(visibleText(task.name), -nameWidth).arg(visibleText(task.result), -resultWidth)
+        lines << QStringLiteral("%1  %2  %3  %4").arg(store::texts::taskName(task.task), -nameWidth).arg(visibleText(task.result), -resultWidth)
                      .arg(task.skipped, 12).arg(seconds(task.seconds, numberFormat), 8);
     lines << QStringLiteral("Gesamtzeit: %1").arg(seconds(report.totalSeconds, numberFormat));
     if (!report.backup.isEmpty())

@@ -2,6 +2,7 @@
 
 #include "app/StartUp.h"
 #include "store/RunLog.h"
+#include "store/RunTask.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -14,7 +15,7 @@ namespace tavik::app {
 
 // What one task of a batch run did.
 struct TaskRecord {
-    QString name;
+    store::RunTask task;
     QString result;        // one German line for the summary
     QJsonObject counts;    // the same as numbers, for scripts
     int skipped = 0;

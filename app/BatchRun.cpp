@@ -1,5 +1,6 @@
 #include "app/BatchRun.h"
 
+#include "app/AppTexts.h"
 #include "app/ReportPath.h"
 #include "app/ShellTasks.h"
 #include "app/SourceSelection.h"
@@ -7,41 +8,13 @@
 #include "import/ImportRun.h"
 #include "prepare/FoodAndDrinkVat.h"
 #include "prepare/SchemaExtension.h"
+#include "store/StoreTexts.h"
 
 #include <QFileInfo>
 
 namespace tavik::app {
 
 namespace {
-const QString emptyVat = QStringLiteral("Falscher Wert: Die MwSt. für Speisen und Getränke (--vat) darf nicht leer sein.");
-const QString vatNeeded = QStringLiteral(
-    "Die MwSt. für Speisen und Getränke fehlt: Ohne Terminal kann nicht danach gefragt werden, bitte mit --vat angeben. "
-    "Es wurde nichts geändert.");
-const QString vatNotAnswered = QStringLiteral(
-    "Die Frage nach der MwSt. für Speisen und Getränke wurde nicht beantwortet. Es wurde nichts geändert.");
-const QString success = QStringLiteral("Sie können jetzt Tavik 5.0 starten");
-const QString wouldSucceed = QStringLiteral("Ein echter Lauf würde gelingen (Rückgabewert 0).");
-const QString wouldStop = QStringLiteral("Ein echter Lauf würde mit Rückgabewert %1 enden:");
-const QString checkNotRun = QStringLiteral("Der Probelauf selbst konnte nicht laufen; wie ein echter Lauf enden würde, ist offen:");
-const QString tooManySkipped = QStringLiteral(
-    "Zu viele übersprungene Vorgänge: %1, erlaubt sind höchstens %2 (--max-skipped %3). "
-    "Die Tavik 5.0 Datendatei wurde nicht als importiert gekennzeichnet.");
-const QString wouldBeUndone = QStringLiteral(
-    "Ein echter Lauf würde sie aus ihrer Sicherung zurückholen und die fehlgeschlagene Kopie mit Datum daneben aufbewahren.");
-const QString alreadyImported = QStringLiteral(
-    "Die Tavik 5.0 Datendatei \"%1\" ist bereits importiert und wird nicht ersetzt. Mit --force wird sie trotzdem ersetzt.");
-const QString reportNotWritten = QStringLiteral("Der Bericht \"%1\" konnte nicht geschrieben werden.");
-const QString logNotWritten = QStringLiteral("Das Protokoll \"%1\" konnte nicht geschrieben werden.");
-const QString earlierBackupKept = QStringLiteral(
-    "Die Sicherung eines früheren Laufs wurde zu Beginn unter \"%1\" aufbewahrt; war jener Lauf abgebrochen, "
-    "hält sie die Datei von davor und wird mit --restore \"%1\" zurückgeholt.");
-const QString taskSelect = QStringLiteral("Tavik 2.0 Datendatei öffnen");
-const QString taskCopy = QStringLiteral("1. Datenbank kopieren");
-const QString taskBind = QStringLiteral("2. Datenpfad ändern");
-const QString taskVat = QStringLiteral("MwSt. für Speisen und Getränke");
-const QString taskFields = QStringLiteral("3. Datenfelder zufügen");
-const QString taskImport = QStringLiteral("4. Daten importieren");
-const QString taskFinish = QStringLiteral("Abschluss");
 
 QString engineMessage(const std::exception& error)
 {
@@ -109,7 +82,7 @@ std::optional<int> BatchRun::checkBeforeChanging()
     if (guard_.refusal() == TargetGuard::Refusal::InUseByAnotherRun)
         return stop(CopyFailed, guard_.cause());
     if (!options_.force && isMarkedImported(work_.Datenpfad_neu))
-        return stop(AlreadyImported, alreadyImported.arg(report_.paths.Datenpfad_neu));
+        return stop(AlreadyImported, texts::alreadyImported.arg(report_.paths.Datenpfad_neu));
     guard_.prepare(QDateTime::currentDateTime());
     // A check's backup lies among its copies and goes with them.
     if (!options_.check) {
@@ -140,12 +113,12 @@ void BatchRun::takeChosenSource()
 {
     if (!options_.source)
         return;
-    beginTask(taskSelect);
+    beginTask(store::RunTask::SelectSource);
     // A check removes the password of its copy only; the chosen file itself is only read.
     const QString chosen = checkFolder_ ? checkFolder_->chosenSource() : *options_.source;
     sourceSelection::accept(chosen, session_->engine, session_->controls, work_, log_);
     report_.paths.Datenpfad_alt = checkFolder_ ? *options_.source : work_.Datenpfad_alt;
-    endTask(QStringLiteral("Quelle: %1").arg(report_.paths.Datenpfad_alt));
+    endTask(texts::sourceTaken.arg(report_.paths.Datenpfad_alt));
 }
 
 void BatchRun::startReporting()
@@ -172,11 +145,11 @@ QString BatchRun::summary() const
 int BatchRun::succeed()
 {
     if (!options_.check)
-        console_.result(success);
-    report_.message = success;
+        console_.result(texts::runSucceeded);
+    report_.message = texts::runSucceeded;
     const int status = report(Success);
     if (options_.check)
-        console_.result(nothingChangedLine() + QLatin1Char('\n') + wouldSucceed);
+        console_.result(nothingChangedLine() + QLatin1Char('\n') + texts::wouldSucceed);
     console_.result(summary());
     return status;
 }
@@ -185,21 +158,21 @@ std::optional<QString> BatchRun::takeVatAnswer()
 {
     if (options_.vat) {
         vatAnswer_ = *options_.vat;
-        return vatAnswer_.isEmpty() ? std::optional(emptyVat) : std::nullopt;
+        return vatAnswer_.isEmpty() ? std::optional(texts::emptyVat) : std::nullopt;
     }
     if (!console_.canAsk())
-        return vatNeeded;
+        return texts::vatNeeded;
     const std::optional<QString> answer = console_.askFoodAndDrinkVat();
     if (!answer)
-        return vatNotAnswered;
+        return texts::vatNotAnswered;
     vatAnswer_ = *answer;
     return std::nullopt;
 }
 
-void BatchRun::beginTask(const QString& name)
+void BatchRun::beginTask(store::RunTask task)
 {
-    console_.taskStarted(name);
-    report_.tasks.append(TaskRecord{name, QStringLiteral("abgebrochen"), {}, 0, 0});
+    console_.taskStarted(store::texts::taskName(task));
+    report_.tasks.append(TaskRecord{task, texts::taskCutOff, {}, 0, 0});
     skippedBeforeTask_ = log_.skippedTotal();
     taskClock_.start();
 }
@@ -215,45 +188,43 @@ void BatchRun::endTask(const QString& result)
 
 store::CopyResult BatchRun::copyAndBind()
 {
-    beginTask(taskCopy);
+    beginTask(store::RunTask::Copy);
     if (store::CopyResult copy = copyDataFile(work_); !copy)
         return copy;
     const qint64 size = QFileInfo(work_.Datenpfad_neu).size();
     currentTask().counts.insert(QStringLiteral("bytes"), double(size));
-    endTask(QStringLiteral("Datei kopiert (%1)").arg(console_.numberFormat().formattedDataSize(size)));
+    endTask(texts::fileCopied.arg(console_.numberFormat().formattedDataSize(size)));
 
-    beginTask(taskBind);
+    beginTask(store::RunTask::Bind);
     bindTargetRecordSources(session_->controls, work_.Datenpfad_neu);
-    endTask(QStringLiteral("Reservierungen und Verzehr der Kopie geöffnet"));
+    endTask(texts::sourcesBound);
     return {};
 }
 
 void BatchRun::prepareTarget()
 {
-    beginTask(taskVat);
+    beginTask(store::RunTask::FoodAndDrinkVat);
     prepare::bindArticles(session_->controls, work_.Datenpfad_neu);
     const int articles = prepare::applyFoodAndDrinkVat(session_->controls, vatAnswer_, log_);
     currentTask().counts = QJsonObject{{QStringLiteral("articlesGivenRate"), articles}, {QStringLiteral("rate"), vatAnswer_}};
-    endTask(QStringLiteral("%1 Artikel ohne Steuersatz erhielten \"%2\"").arg(articles).arg(vatAnswer_));
+    endTask(texts::articlesGivenRate.arg(articles).arg(vatAnswer_));
 
-    beginTask(taskFields);
+    beginTask(store::RunTask::Fields);
     const prepare::SchemaExtension added = prepare::extendSchema(session_->engine, work_.Datenpfad_neu, log_);
     currentTask().counts = QJsonObject{{QStringLiteral("Einstellungen"), added.addedToEinstellungen},
                                 {QStringLiteral("Tabelle1"), added.addedToTabelle1},
                                 {QStringLiteral("Tabelle2"), added.addedToTabelle2}};
-    endTask(QStringLiteral("%1 Felder zugefügt (Einstellungen %2, Tabelle1 %3, Tabelle2 %4)")
-                        .arg(added.total()).arg(added.addedToEinstellungen).arg(added.addedToTabelle1).arg(added.addedToTabelle2));
+    endTask(texts::fieldsAdded.arg(added.total()).arg(added.addedToEinstellungen).arg(added.addedToTabelle1).arg(added.addedToTabelle2));
 }
 
 qint64 BatchRun::importReservations()
 {
-    beginTask(taskImport);
+    beginTask(store::RunTask::Import);
     const import::ImportResult result = import::runImport(
         session_->controls, work_.Datenpfad_neu, work_.Datenpfad_alt, console_, log_, console_.numberFormat());
     currentTask().counts = QJsonObject{{QStringLiteral("reservations"), double(result.reservationsWalked)},
                               {QStringLiteral("chargeLines"), double(result.chargeLinesWritten)}};
-    endTask(QStringLiteral("%1 Reservierungen, %2 Verzehrzeilen, Summen geschrieben")
-                .arg(result.reservationsWalked).arg(result.chargeLinesWritten));
+    endTask(texts::reservationsImported.arg(result.reservationsWalked).arg(result.chargeLinesWritten));
     if (!result.walkBegan)
         report_.message = result.errorText;
     if (!result.stored)
@@ -263,9 +234,9 @@ qint64 BatchRun::importReservations()
 
 void BatchRun::finish()
 {
-    beginTask(taskFinish);
+    beginTask(store::RunTask::Finish);
     markImported(session_->controls, work_.Datenpfad_neu);
-    endTask(QStringLiteral("als \"importiert\" gekennzeichnet"));
+    endTask(texts::markedImported);
 }
 
 bool BatchRun::withinSkipLimit(qint64 reservationsWalked)
@@ -283,10 +254,10 @@ bool BatchRun::withinSkipLimit(qint64 reservationsWalked)
 int BatchRun::undoOverLimit()
 {
     SkipLimitRecord& record = *report_.skipLimit;
-    const QString overLimit = tooManySkipped.arg(record.skipped)
+    const QString overLimit = texts::tooManySkipped.arg(record.skipped)
                                   .arg(SkipLimit::allowedText(record.allowed, console_.numberFormat()), record.limit);
     if (options_.check)
-        return stop(TooManySkipped, overLimit + QLatin1Char(' ') + wouldBeUndone);
+        return stop(TooManySkipped, overLimit + QLatin1Char(' ') + texts::wouldBeUndone);
     // Every connection to the target closed before its file is moved or replaced.
     session_.reset();
     const UndoneRun undone = undoRun(work_.Datenpfad_neu, report_.backup, QDateTime::currentDateTime());
@@ -296,7 +267,7 @@ int BatchRun::undoOverLimit()
     // After a run that was cut off, this run's backup is that run's copy; the file from before it
     // is in the earlier backup kept at the start, which this run cannot tell from any other.
     if (!report_.keptBackup.isEmpty())
-        cause += QLatin1Char(' ') + earlierBackupKept.arg(report_.keptBackup);
+        cause += QLatin1Char(' ') + texts::earlierBackupKept.arg(report_.keptBackup);
     return stop(TooManySkipped, overLimit, cause);
 }
 
@@ -307,7 +278,7 @@ int BatchRun::stop(int status, const QString& message, const QString& cause)
     report_.totalSeconds = runClock_.elapsed() / 1000.0;
     // A check says what it did not change before it says how a real run would end.
     if (options_.check)
-        console_.result(nothingChangedLine() + QLatin1Char('\n') + (checkNotRun_ ? checkNotRun : wouldStop.arg(status)));
+        console_.result(nothingChangedLine() + QLatin1Char('\n') + (checkNotRun_ ? texts::checkNotRun : texts::wouldStop.arg(status)));
     // What the tasks did matters most where they all ran and were undone.
     if ((options_.check && !report_.tasks.isEmpty()) || status == TooManySkipped)
         console_.result(summary());
@@ -326,9 +297,9 @@ int BatchRun::report(int status)
     report_.exitStatus = status;
     report_.totalSeconds = runClock_.elapsed() / 1000.0;
     if (reportFile_ && !reportFile_->finish(report_))
-        console_.error(reportNotWritten.arg(*options_.report));
+        console_.error(texts::reportNotWritten.arg(*options_.report));
     if (logFile_ && !logFile_->finish(log_.notes()))
-        console_.error(logNotWritten.arg(logPathFor(report_.paths.Datenpfad_neu)));
+        console_.error(texts::logNotWritten.arg(logPathFor(report_.paths.Datenpfad_neu)));
     return status;
 }
 

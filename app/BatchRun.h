@@ -68,7 +68,7 @@ private:
     void startReporting();
     QString summary() const;
     // The task being run is always the last record; it is finished before the next one begins.
-    void beginTask(const QString& name);
+    void beginTask(store::RunTask task);
     TaskRecord& currentTask() { return report_.tasks.last(); }
     void endTask(const QString& result);
     int stop(int status, const QString& message, const QString& cause = QString());

@@ -1,5 +1,7 @@
 #include "app/FormLayout.h"
 
+#include "store/StoreTexts.h"
+
 #include <QAction>
 #include <QLabel>
 #include <QLayout>
@@ -63,10 +65,15 @@ constexpr FontLook taskFont { Typeface::SansSerif, 9.75, true };
 constexpr FontLook pathCaptionFont { Typeface::SansSerif, 8.25, true };
 constexpr FontLook largeArial { Typeface::Arial, 12, true };
 
-// The window's texts, in their one place. Paths stay empty until the window's start-up fills them.
+// The window's texts, in their one place; a task's caption is the name its log lines and the report
+// give it. Paths stay empty until the window's start-up fills them.
 constexpr const char* windowTitle = "Tavik 2.0 Datenaufbereitung für Tavik 5.0";
 constexpr const char* fileMenuTitle = "Datei";
-constexpr const char* openSourceFileItem = "Tavik 2.0 Datendatei öffnen";
+constexpr const char* taskCaption(store::RunTask task)
+{
+    return store::texts::taskNameUtf8(task);
+}
+constexpr const char* openSourceFileItem = taskCaption(store::RunTask::SelectSource);
 constexpr const char* startCaption = "Start";
 constexpr const char* okCaption = "OK";
 
@@ -85,13 +92,13 @@ const std::array<TextLabel, 13> textLabels { {
         rightAligned },
     { &FormLayout::Label6, "Label6", { 2280, 3120, 6735, 495 }, "", defaultFont, {}, leftAligned },
     { &FormLayout::Label11, "Label11", { 360, 3840, 1935, 255 }, "Aufgaben:", taskFont, {}, rightAligned },
-    { &FormLayout::Label4, "Label4", { 3000, 3840, 3615, 615 }, "1. Datenbank kopieren", taskFont, {},
+    { &FormLayout::Label4, "Label4", { 3000, 3840, 3615, 615 }, taskCaption(store::RunTask::Copy), taskFont, {},
         leftAligned },
-    { &FormLayout::Label5, "Label5", { 3000, 4440, 3495, 495 }, "2. Datenpfad ändern", taskFont, {},
+    { &FormLayout::Label5, "Label5", { 3000, 4440, 3495, 495 }, taskCaption(store::RunTask::Bind), taskFont, {},
         leftAligned },
-    { &FormLayout::Label9, "Label9", { 3000, 5040, 3015, 375 }, "3. Datenfelder zufügen", taskFont, {},
+    { &FormLayout::Label9, "Label9", { 3000, 5040, 3015, 375 }, taskCaption(store::RunTask::Fields), taskFont, {},
         leftAligned },
-    { &FormLayout::Label10, "Label10", { 3000, 5640, 2535, 375 }, "4. Daten importieren", taskFont, {},
+    { &FormLayout::Label10, "Label10", { 3000, 5640, 2535, 375 }, taskCaption(store::RunTask::Import), taskFont, {},
         leftAligned },
     { &FormLayout::Labelct, "Labelct", { 480, 6600, 8295, 375 }, "0", largeArial, qRgb(255, 255, 255),
         centred },

@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/AppTexts.h"
 #include "app/QtDialogs.h"
 #include "app/ShellTasks.h"
 #include "app/SourceSelection.h"
@@ -21,10 +22,6 @@
 namespace tavik::app {
 
 namespace {
-const QString closingMessage = QStringLiteral("Sie können jetzt Tavik 5.0 starten");
-const QString closingTitle = QStringLiteral("Tavik 5.0 - Datenimport");
-const QString importedText = QStringLiteral(
-    "Daten wurden erfolgreich importiert. Sie können jetzt Tavik 5.0 starten. Der Datenstand für Tavik 2.0 bleibt unverändert");
 constexpr int progressTwipsPerTick = 50;
 constexpr qint16 lastProgressTick = 100;
 } // namespace
@@ -242,7 +239,7 @@ void MainWindow::showImportFinished()
     form_->Command6->hide();
     form_->Command7->show();
     form_->Timer6->stop();
-    form_->Label13->setText(importedText);
+    form_->Label13->setText(texts::importedText);
 }
 
 void MainWindow::Timer6_Timer()
@@ -262,7 +259,7 @@ void MainWindow::Command7_Click()
         endWithEngineError(error);
         return;
     }
-    dialogs_->showMessage(closingText(), ui::MessageIcon::Information, closingTitle);
+    dialogs_->showMessage(closingText(), ui::MessageIcon::Information, texts::closingTitle);
     endProgram(0);
 }
 
@@ -270,12 +267,11 @@ QString MainWindow::closingText() const
 {
     const qsizetype skipped = log_.skippedTotal();
     if (skipped == 0)
-        return closingMessage;
+        return texts::runSucceeded;
     const QString log = logPathFor(paths_.Datenpfad_neu);
-    const QString count = skipped == 1 ? QStringLiteral("1 Vorgang wurde") : QStringLiteral("%1 Vorgänge wurden").arg(skipped);
-    const QString where = logWritten_ ? QStringLiteral("das Protokoll steht in \"%1\".").arg(log)
-                                      : QStringLiteral("das Protokoll konnte nicht nach \"%1\" geschrieben werden.").arg(log);
-    return closingMessage + QLatin1Char('\n') + count + QStringLiteral(" übersprungen; ") + where;
+    const QString count = skipped == 1 ? texts::oneSkipped : texts::severalSkipped.arg(skipped);
+    const QString where = logWritten_ ? texts::logWrittenTo.arg(log) : texts::logNotWrittenTo.arg(log);
+    return texts::runSucceeded + QLatin1Char('\n') + count + texts::skippedSuffix + where;
 }
 
 void MainWindow::endWithEngineError(const std::exception& error)

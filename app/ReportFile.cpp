@@ -1,6 +1,7 @@
 #include "app/ReportFile.h"
 
 #include "store/FileReplace.h"
+#include "store/StoreTexts.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -127,7 +128,7 @@ void appendEntryJson(std::string& out, const store::SkippedOperation& operation)
     appendString(out, operation.table);
     out += ",\n";
     appendKey(out, in, "task");
-    appendString(out, operation.task);
+    appendString(out, store::texts::taskName(operation.task));
     out += ",\n";
     appendKey(out, in, "value");
     if (operation.value.isNull())
@@ -141,7 +142,8 @@ QJsonObject fieldsBesideSkipped(const BatchReport& report)
 {
     QJsonArray tasks;
     for (const TaskRecord& task : report.tasks)
-        tasks.append(QJsonObject{{QStringLiteral("name"), task.name},
+        tasks.append(QJsonObject{{QStringLiteral("id"), QLatin1String(store::taskId(task.task))},
+                                 {QStringLiteral("name"), store::texts::taskName(task.task)},
                                  {QStringLiteral("result"), task.result},
                                  {QStringLiteral("counts"), task.counts},
                                  {QStringLiteral("skipped"), task.skipped},

@@ -11,7 +11,6 @@
 namespace tavik::app::sourceSelection {
 
 namespace {
-const QString taskName = QStringLiteral("Tavik 2.0 Datendatei öffnen");
 const std::array<QString, 9> acceptedEndings = {
     QStringLiteral("20.MDB"), QStringLiteral("20.mdb"), QStringLiteral("20.ba1"), QStringLiteral("20.ba2"), QStringLiteral("20.ba3"),
     QStringLiteral("20.ba4"), QStringLiteral("20.ba5"), QStringLiteral("20.ba6"), QStringLiteral("20.ba7"),
@@ -38,7 +37,7 @@ void removePassword(const QString& chosen, store::Engine& engine, store::RunLog&
         database.newPassword(dataFilePassword(), QString());
         database.close();
     } catch (const store::EngineError& error) {
-        log.skipped(taskName, error);
+        log.skipped(store::RunTask::SelectSource, error);
     }
 }
 
@@ -84,7 +83,7 @@ void accept(const QString& chosen, store::Engine& engine, store::DataControls& c
     // file, and the record sources can only open the file once it has no password.
     removePassword(chosen, engine, log);
     const auto logFailure = [&log](store::RecordSource&, const QString&, const store::EngineError& error) {
-        log.skipped(taskName, error);
+        log.skipped(store::RunTask::SelectSource, error);
     };
     controls.bindAt(store::BindingStep::OlderFileChosen, { .older = chosen }, logFailure);
     paths.Datenpfad_alt = chosen;

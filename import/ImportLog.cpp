@@ -31,7 +31,7 @@ void ImportLog::skipped(const QString& operation, const QString& table, const QS
 void ImportLog::add(const QString& operation, const QString& table, std::optional<qint64> ownKey,
     const QString& field, const QString& value, const QString& reason, const store::EngineError* error)
 {
-    store::SkippedOperation entry { texts::taskName, operation, table, reservation_, field, value, reason };
+    store::SkippedOperation entry { store::RunTask::Import, operation, table, reservation_, field, value, reason };
     if (error) {
         entry.sqliteCode = error->extendedCode();
         entry.sqliteMessage = error->sqliteMessage();

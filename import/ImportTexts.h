@@ -5,7 +5,6 @@
 // Every German text of the reservation import, in one place so they can be checked together.
 namespace tavik::import::texts {
 
-inline const QString taskName = QStringLiteral("4. Daten importieren");
 inline const QString reservationsTable = QStringLiteral("Reservierungen");
 
 // Shown instead of the success text when the walk could not begin; the engine's own text follows.

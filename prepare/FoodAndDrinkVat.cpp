@@ -24,7 +24,7 @@ void logForArticle(store::RunLog& log, const EngineError& error, std::optional<q
     context.recordKey = key;
     if (!value.isNull())
         context.field = rate.field();
-    log.skipped(texts::vatTask(),
+    log.skipped(store::RunTask::FoodAndDrinkVat,
         EngineError(error.kind(), context, error.sqliteMessage(), error.sqliteCode(), error.extendedCode()),
         value);
 }
@@ -67,7 +67,7 @@ int walkArticles(store::RecordSource& articles, store::BoundField& rate, const Q
     try {
         articles.moveFirst();
     } catch (const EngineError& error) {
-        log.skipped(texts::vatTask(), error);
+        log.skipped(store::RunTask::FoodAndDrinkVat, error);
         // Without a record set there is no table to walk; with one, the move did happen.
         if (!articles.isOpen())
             return 0;
@@ -78,7 +78,7 @@ int walkArticles(store::RecordSource& articles, store::BoundField& rate, const Q
     try {
         transaction.emplace(articles.connection());
     } catch (const EngineError& error) {
-        log.skipped(texts::vatTask(), error);
+        log.skipped(store::RunTask::FoodAndDrinkVat, error);
     }
     std::vector<std::optional<qint64>> written;
     while (!articles.eof()) {

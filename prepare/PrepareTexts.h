@@ -5,16 +5,6 @@
 // Every text of the preparation steps that a user may see, in one place.
 namespace tavik::prepare::texts {
 
-// Task names as the window's task list shows them, so a log line says which step skipped it.
-inline QString schemaTask()
-{
-    return QStringLiteral("3. Datenfelder zufügen");
-}
-inline QString vatTask()
-{
-    return QStringLiteral("MwSt. für Speisen und Getränke");
-}
-
 // The question, an empty line and the hint line; the line feeds stand alone, without carriage returns.
 inline QString vatPrompt()
 {

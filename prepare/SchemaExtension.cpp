@@ -50,7 +50,7 @@ void logNotAdded(store::RunLog& log, const FieldSeries& series, int fromNumber)
 {
     if (fromNumber > series.last)
         return;
-    log.skipped(store::SkippedOperation { texts::schemaTask(), texts::fieldsNotAdded(),
+    log.skipped(store::SkippedOperation { store::RunTask::Fields, texts::fieldsNotAdded(),
         QString::fromLatin1(series.table), std::nullopt,
         texts::fieldRange(fieldName(series, fromNumber), fieldName(series, series.last)), QString(),
         texts::stoppedAtError() });
@@ -77,7 +77,7 @@ int runAndLogWhatLeaves(StoppingMethod method, const FieldSeries& series, store:
     try {
         method(engine, path, added);
     } catch (const EngineError& error) {
-        log.skipped(texts::schemaTask(), error);
+        log.skipped(store::RunTask::Fields, error);
         logNotAdded(log, series, series.first + added);
     }
     return added;
@@ -95,7 +95,7 @@ int neue_Felder2(store::Engine& engine, const QString& Datenpfad_neu, store::Run
         database.emplace(engine.openDatabase(Datenpfad_neu));
         table.emplace(database->tableDef(QString::fromLatin1(series.table)));
     } catch (const EngineError& error) {
-        log.skipped(texts::schemaTask(), error);
+        log.skipped(store::RunTask::Fields, error);
         logNotAdded(log, series, series.first);
         return 0;
     }
@@ -105,7 +105,7 @@ int neue_Felder2(store::Engine& engine, const QString& Datenpfad_neu, store::Run
             appendField(*database, *table, series, number);
             ++added;
         } catch (const EngineError& error) {
-            log.skipped(texts::schemaTask(), error);
+            log.skipped(store::RunTask::Fields, error);
         }
     }
     database->close();
@@ -144,7 +144,7 @@ SchemaExtension extendSchema(store::Engine& engine, const QString& Datenpfad_neu
         transaction->commit();
     } catch (const EngineError& error) {
         // SQLite took the transaction back (a full disk, an I/O error): no field stayed.
-        log.skipped(texts::schemaTask(), error);
+        log.skipped(store::RunTask::Fields, error);
         for (const FieldSeries* series : { &einstellungenMemos, &tabelle1Texts, &tabelle2Texts })
             logNotAdded(log, *series, series->first);
         return SchemaExtension {};

@@ -67,7 +67,7 @@ std::unique_ptr<Connection> Connection::open(const QString& path, const OpenOpti
 void Connection::openHandle()
 {
     if (!options_.create && !QFileInfo(path_).isFile())
-        throw EngineError(EngineError::Kind::CannotOpen, context(QStringLiteral("open")),
+        throw EngineError(EngineError::Kind::CannotOpen, context(EngineOperation::Open),
                           QStringLiteral("no such file"), SQLITE_CANTOPEN, SQLITE_CANTOPEN);
     if (options_.readOnlyWhereUnwritable && !QFileInfo(path_).isWritable())
         options_.readOnly = true;
@@ -86,7 +86,7 @@ void Connection::openHandle()
     // SQLite hands out a handle even when it fails; it must be closed all the same.
     db_.reset(raw);
     if (code != SQLITE_OK)
-        fail(code, QStringLiteral("open"));
+        fail(code, EngineOperation::Open);
     sqlite3_extended_result_codes(raw, 1);
     sqlite3_busy_timeout(raw, busyTimeoutMs);
     watchChanges();
@@ -139,39 +139,39 @@ void Connection::applyKeyAndVerify()
     if (!options_.password.isEmpty()) {
         const QByteArray key = options_.password.toUtf8();
         if (const int code = sqlite3_key(db_.get(), key.constData(), static_cast<int>(key.size())); code != SQLITE_OK)
-            fail(code, QStringLiteral("open"));
+            fail(code, EngineOperation::Open);
     }
     // SQLCipher only notices a wrong key, and SQLite a foreign file, at the first read.
     char* message = nullptr;
     const int code = sqlite3_exec(db_.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &message);
     sqlite3_free(message);
     if (code != SQLITE_OK)
-        fail(code, QStringLiteral("open"));
+        fail(code, EngineOperation::Open);
 }
 
 void Connection::takeExclusiveLock()
 {
-    execute(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"), context(QStringLiteral("open exclusive")));
+    execute(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"), context(EngineOperation::OpenExclusive));
     if (options_.readOnly) {
-        execute(QStringLiteral("SELECT count(*) FROM sqlite_master"), context(QStringLiteral("open exclusive")));
+        execute(QStringLiteral("SELECT count(*) FROM sqlite_master"), context(EngineOperation::OpenExclusive));
         return;
     }
     // In exclusive locking mode the lock of the first write transaction is kept until close.
-    execute(QStringLiteral("BEGIN EXCLUSIVE"), context(QStringLiteral("open exclusive")));
-    execute(QStringLiteral("COMMIT"), context(QStringLiteral("open exclusive")));
+    execute(QStringLiteral("BEGIN EXCLUSIVE"), context(EngineOperation::OpenExclusive));
+    execute(QStringLiteral("COMMIT"), context(EngineOperation::OpenExclusive));
 }
 
-void Connection::fail(int code, const QString& operation) const
+void Connection::fail(int code, EngineOperation operation) const
 {
     const int extended = db_ ? sqlite3_extended_errcode(db_.get()) : code;
     const QString message = db_ ? QString::fromUtf8(sqlite3_errmsg(db_.get())) : QString::fromUtf8(sqlite3_errstr(code));
     throw EngineError(EngineError::kindOfSqliteCode(code), context(operation), message, code, extended);
 }
 
-ErrorContext Connection::context(QString operation) const
+ErrorContext Connection::context(std::optional<EngineOperation> operation) const
 {
     ErrorContext c;
-    c.operation = std::move(operation);
+    c.operation = operation;
     c.file = path_;
     return c;
 }
@@ -179,7 +179,7 @@ ErrorContext Connection::context(QString operation) const
 sqlite3* Connection::handle() const
 {
     if (!db_)
-        throw EngineError(EngineError::Kind::NotOpen, context(QStringLiteral("use")));
+        throw EngineError(EngineError::Kind::NotOpen, context(EngineOperation::Use));
     return db_.get();
 }
 
@@ -224,7 +224,7 @@ void Connection::close()
         return;
     const int code = sqlite3_close(db_.get());
     if (code != SQLITE_OK)
-        fail(code, QStringLiteral("close"));
+        fail(code, EngineOperation::Close);
     db_.release();
 }
 

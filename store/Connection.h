@@ -59,7 +59,7 @@ public:
     // among those are savepoints, and ROLLBACK TO takes changes back without reporting any row.
     quint64 epoch() const { return epoch_; }
     bool inTransaction() const;
-    ErrorContext context(QString operation = {}) const;
+    ErrorContext context(std::optional<EngineOperation> operation = std::nullopt) const;
     sqlite3* handle() const;
 
     // Rewrites the whole file under a new key (empty: no key) into a fresh file beside it and
@@ -75,7 +75,7 @@ private:
     void applyKeyAndVerify();
     void takeExclusiveLock();
     void exportTo(const QString& target, const QString& password);
-    [[noreturn]] void fail(int code, const QString& operation) const;
+    [[noreturn]] void fail(int code, EngineOperation operation) const;
     void watchChanges();
     static void onRowChange(void* self, int operation, const char* database, const char* table, qint64 rowid);
     static int onCommit(void* self);

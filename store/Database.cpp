@@ -44,7 +44,7 @@ TableSchema TableDef::schema() const
 
 void TableDef::append(const FieldDef& field)
 {
-    ErrorContext context = connection_->context(QStringLiteral("append field"));
+    ErrorContext context = connection_->context(EngineOperation::AppendField);
     context.table = table_;
     context.field = field.name;
     if (field.name.trimmed().isEmpty() || (field.type == FieldType::Text && (field.size < 1 || field.size > 255)))
@@ -67,7 +67,7 @@ Connection& Database::connection()
 {
     if (!connection_) {
         ErrorContext context;
-        context.operation = QStringLiteral("use database");
+        context.operation = EngineOperation::UseDatabase;
         context.file = path_;
         throw EngineError(EngineError::Kind::NotOpen, context);
     }
@@ -78,7 +78,7 @@ TableDef Database::tableDef(const QString& table)
 {
     Connection& open = connection();
     if (!TableSchema::tableExists(open, table)) {
-        ErrorContext context = open.context(QStringLiteral("table definition"));
+        ErrorContext context = open.context(EngineOperation::ReadTableDefinition);
         context.table = table;
         throw EngineError(EngineError::Kind::NoSuchTable, context, QStringLiteral("no such table"));
     }
@@ -89,9 +89,9 @@ void Database::newPassword(const QString& oldPassword, const QString& newPasswor
 {
     Connection& open = connection();
     if (!open.isExclusive() || open.isReadOnly())
-        throw EngineError(EngineError::Kind::NotExclusive, open.context(QStringLiteral("change password")));
+        throw EngineError(EngineError::Kind::NotExclusive, open.context(EngineOperation::ChangePassword));
     if (!open.passwordMatches(oldPassword))
-        throw EngineError(EngineError::Kind::WrongPassword, open.context(QStringLiteral("change password")));
+        throw EngineError(EngineError::Kind::WrongPassword, open.context(EngineOperation::ChangePassword));
     open.rewriteWithPassword(newPassword);
 }
 

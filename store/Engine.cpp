@@ -16,10 +16,10 @@ QString keyOf(const QString& path)
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
 }
 
-ErrorContext contextFor(const QString& path, const char* operation)
+ErrorContext contextFor(const QString& path, EngineOperation operation)
 {
     ErrorContext context;
-    context.operation = QString::fromLatin1(operation);
+    context.operation = operation;
     context.file = path;
     return context;
 }
@@ -47,13 +47,13 @@ std::shared_ptr<Connection> Engine::connect(const QString& path, const OpenOptio
     if (auto found = connections_.find(key); found != connections_.end()) {
         if (std::shared_ptr<Connection> existing = found->second.lock(); existing && existing->isOpen()) {
             if (options.exclusive || existing->isExclusive())
-                throw EngineError(EngineError::Kind::InUse, contextFor(path, "open"),
+                throw EngineError(EngineError::Kind::InUse, contextFor(path, EngineOperation::Open),
                                   QStringLiteral("file already open in this program"));
             if (!existing->passwordMatches(options.password))
-                throw EngineError(EngineError::Kind::NotADataFile, contextFor(path, "open"),
+                throw EngineError(EngineError::Kind::NotADataFile, contextFor(path, EngineOperation::Open),
                                   QStringLiteral("file is encrypted or is not a database"));
             if (existing->isReadOnly() && !options.readOnly)
-                throw EngineError(EngineError::Kind::InUse, contextFor(path, "open"),
+                throw EngineError(EngineError::Kind::InUse, contextFor(path, EngineOperation::Open),
                                   QStringLiteral("file already open read-only in this program"));
             return existing;
         }

@@ -1,8 +1,9 @@
 #include "store/EngineError.h"
 
+#include "store/StoreTexts.h"
+
 #include <sqlcipher/sqlite3.h>
 
-#include <QHash>
 #include <QStringList>
 
 namespace tavik::store {
@@ -13,8 +14,8 @@ QString composeDetails(EngineError::Kind kind, const ErrorContext& context, cons
                        int code)
 {
     QStringList parts;
-    if (!context.operation.isEmpty())
-        parts << context.operation;
+    if (const QString operation = germanOperation(context); !operation.isEmpty())
+        parts << operation;
     if (!context.file.isEmpty())
         parts << QStringLiteral("file '%1'").arg(context.file);
     if (!context.table.isEmpty())
@@ -73,36 +74,12 @@ EngineError::Kind EngineError::kindOfSqliteCode(int code)
     }
 }
 
-QString germanOperation(const QString& operation)
+QString germanOperation(const ErrorContext& context)
 {
-    static const QHash<QString, QString> german {
-        { QStringLiteral("open"), QStringLiteral("Datei öffnen") },
-        { QStringLiteral("open exclusive"), QStringLiteral("Datei exklusiv öffnen") },
-        { QStringLiteral("use"), QStringLiteral("Datei verwenden") },
-        { QStringLiteral("use database"), QStringLiteral("Datendatei verwenden") },
-        { QStringLiteral("table definition"), QStringLiteral("Tabellendefinition lesen") },
-        { QStringLiteral("read table definition"), QStringLiteral("Tabellendefinition lesen") },
-        { QStringLiteral("append field"), QStringLiteral("Feld anfügen") },
-        { QStringLiteral("change password"), QStringLiteral("Kennwort ändern") },
-        { QStringLiteral("verify rewritten file"), QStringLiteral("neu geschriebene Datei prüfen") },
-        { QStringLiteral("begin transaction"), QStringLiteral("Transaktion beginnen") },
-        { QStringLiteral("commit"), QStringLiteral("Transaktion festschreiben") },
-        { QStringLiteral("prepare"), QStringLiteral("Anweisung vorbereiten") },
-        { QStringLiteral("bind"), QStringLiteral("Wert übergeben") },
-        { QStringLiteral("step"), QStringLiteral("Anweisung ausführen") },
-        { QStringLiteral("refresh"), QStringLiteral("Datensätze lesen") },
-        { QStringLiteral("field"), QStringLiteral("Feld suchen") },
-        { QStringLiteral("assign field"), QStringLiteral("Feld setzen") },
-        { QStringLiteral("read field"), QStringLiteral("Feld lesen") },
-        { QStringLiteral("move next"), QStringLiteral("zum nächsten Datensatz gehen") },
-        { QStringLiteral("update record"), QStringLiteral("Datensatz speichern") },
-    };
-    // A record source names itself first ("Data3: assign field").
-    const qsizetype separator = operation.indexOf(QStringLiteral(": "));
-    const QString prefix = separator < 0 ? QString() : operation.left(separator + 2);
-    const QString name = separator < 0 ? operation : operation.mid(separator + 2);
-    const auto found = german.constFind(name);
-    return found == german.constEnd() ? operation : prefix + *found;
+    if (!context.operation)
+        return {};
+    const QString name = texts::operationName(*context.operation);
+    return context.recordSource.isEmpty() ? name : context.recordSource + QStringLiteral(": ") + name;
 }
 
 QString germanSqliteCause(int code)

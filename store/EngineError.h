@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/EngineOperation.h"
+
 #include <QString>
 
 #include <optional>
@@ -9,7 +11,8 @@ namespace tavik::store {
 
 // Where an engine error happened; every part that is known is filled in.
 struct ErrorContext {
-    QString operation;
+    std::optional<EngineOperation> operation;
+    QString recordSource; // the record source that did it ("Data3"), empty for a connection's own work
     QString file;
     QString table;
     QString field;
@@ -50,7 +53,8 @@ public:
     int sqliteCode() const { return sqliteCode_; }
     int extendedCode() const { return extendedCode_; }
 
-    // One line for logs and reports: operation, file, table, field, record and SQLite's text.
+    // One line for developers (the sample tool): operation, file, table, field, record and SQLite's
+    // text. Never shown to a user: germanMessage() is theirs.
     QString details() const;
 
     // Classifies a SQLite result code.
@@ -70,8 +74,8 @@ QString germanMessage(const EngineError& error);
 // What a SQLite result code means, as part of a German sentence.
 QString germanSqliteCause(int code);
 
-// The engine's name of an operation as the user reads it in the list of skipped operations:
-// "Data3: assign field" becomes "Data3: Feld setzen". A name without translation stays as it is.
-QString germanOperation(const QString& operation);
+// The operation as the user reads it in the list of skipped operations, after the record source
+// that did it: "Data3: Feld setzen". Empty when the error names no operation.
+QString germanOperation(const ErrorContext& context);
 
 } // namespace tavik::store

@@ -16,9 +16,9 @@ void verifyRewrittenFile(const QString& path, const QString& password)
     options.readOnly = true;
     options.password = password;
     std::unique_ptr<Connection> check = Connection::open(path, options);
-    Statement quickCheck = check->prepare(QStringLiteral("PRAGMA quick_check"), check->context(QStringLiteral("verify rewritten file")));
+    Statement quickCheck = check->prepare(QStringLiteral("PRAGMA quick_check"), check->context(EngineOperation::VerifyRewrittenFile));
     if (!quickCheck.step() || quickCheck.text(0) != QLatin1String("ok"))
-        throw EngineError(EngineError::Kind::NotADataFile, check->context(QStringLiteral("verify rewritten file")),
+        throw EngineError(EngineError::Kind::NotADataFile, check->context(EngineOperation::VerifyRewrittenFile),
                           quickCheck.text(0));
 }
 
@@ -26,7 +26,7 @@ void verifyRewrittenFile(const QString& path, const QString& password)
 
 void Connection::exportTo(const QString& target, const QString& password)
 {
-    const ErrorContext changing = context(QStringLiteral("change password"));
+    const ErrorContext changing = context(EngineOperation::ChangePassword);
     qint64 version = 0;
     {
         Statement userVersion = prepare(QStringLiteral("PRAGMA main.user_version"), changing);
@@ -59,19 +59,19 @@ void Connection::rewriteWithPassword(const QString& newPassword)
     const QFileInfo original(path_);
     QTemporaryFile rewritten(original.absolutePath() + QStringLiteral("/.") + original.fileName() + QStringLiteral(".XXXXXX"));
     if (!rewritten.open())
-        throw EngineError(EngineError::Kind::Io, context(QStringLiteral("change password")), rewritten.errorString());
+        throw EngineError(EngineError::Kind::Io, context(EngineOperation::ChangePassword), rewritten.errorString());
     rewritten.setPermissions(fileModeOf(path_));
     rewritten.close();
 
     exportTo(rewritten.fileName(), newPassword);
     verifyRewrittenFile(rewritten.fileName(), newPassword);
     if (!syncFile(rewritten.fileName()))
-        throw EngineError(EngineError::Kind::Io, context(QStringLiteral("change password")), QStringLiteral("cannot sync rewritten file"));
+        throw EngineError(EngineError::Kind::Io, context(EngineOperation::ChangePassword), QStringLiteral("cannot sync rewritten file"));
 
     close();
     if (!replaceFile(rewritten.fileName(), path_)) {
         openHandle();
-        throw EngineError(EngineError::Kind::Io, context(QStringLiteral("change password")), QStringLiteral("cannot replace file"));
+        throw EngineError(EngineError::Kind::Io, context(EngineOperation::ChangePassword), QStringLiteral("cannot replace file"));
     }
     rewritten.setAutoRemove(false);
     syncFolder(original.absolutePath());

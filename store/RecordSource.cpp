@@ -155,10 +155,11 @@ RecordSource::RecordSource(Engine& engine, QString name, QString table, QString 
 
 RecordSource::~RecordSource() = default;
 
-ErrorContext RecordSource::context(const char* operation, int fieldIndex) const
+ErrorContext RecordSource::context(EngineOperation operation, int fieldIndex) const
 {
     ErrorContext c;
-    c.operation = QStringLiteral("%1: %2").arg(name_, QString::fromLatin1(operation));
+    c.operation = operation;
+    c.recordSource = name_;
     c.file = databaseName_;
     c.table = table_;
     if (fieldIndex >= 0 && fieldIndex < schema_.fields().size())
@@ -170,7 +171,7 @@ ErrorContext RecordSource::context(const char* operation, int fieldIndex) const
 Connection& RecordSource::connection() const
 {
     if (!connection_)
-        throw EngineError(EngineError::Kind::NotOpen, context("use"));
+        throw EngineError(EngineError::Kind::NotOpen, context(EngineOperation::Use));
     return *connection_;
 }
 
@@ -246,7 +247,7 @@ void RecordSource::refresh()
     std::shared_ptr<Connection> connection = engine_.connect(databaseName_, options);
     TableSchema schema = TableSchema::read(*connection, table_);
     Statement keys = connection->prepare(
-        QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(quoteIdentifier(schema.table())), context("refresh"));
+        QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(quoteIdentifier(schema.table())), context(EngineOperation::Refresh));
     KeyRuns loaded;
     while (keys.step())
         loaded.append(keys.integer(0));
@@ -282,7 +283,7 @@ std::optional<qint64> RecordSource::currentKey() const
     return keys_.at(position_);
 }
 
-void RecordSource::failWithoutCurrent(const char* operation) const
+void RecordSource::failWithoutCurrent(EngineOperation operation) const
 {
     connection();
     throw EngineError(EngineError::Kind::NoCurrentRecord, context(operation), QStringLiteral("no current record"));
@@ -293,7 +294,7 @@ Statement& RecordSource::readAheadStatement()
     if (!readAhead_) {
         const QString sql = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid BETWEEN ?1 AND ?2 ORDER BY rowid")
                                 .arg(columnList_, quoteIdentifier(schema_.table()));
-        readAhead_ = std::make_unique<Statement>(connection_->prepare(sql, context("prepare")));
+        readAhead_ = std::make_unique<Statement>(connection_->prepare(sql, context(EngineOperation::Prepare)));
     }
     return *readAhead_;
 }
@@ -325,7 +326,7 @@ Statement& RecordSource::writeStatement(StatementCache& cache, bool insert)
     auto found = cache.find(std::string_view(dirty_));
     if (found == cache.end()) {
         // Kept for every record stored with the same fields: the record is named when one fails.
-        ErrorContext shared = context("prepare");
+        ErrorContext shared = context(EngineOperation::Prepare);
         shared.recordKey.reset();
         auto statement
             = std::make_unique<Statement>(connection_->prepare(writeSql(insert), std::move(shared)));
@@ -383,7 +384,7 @@ void RecordSource::readRest() const
                 columns << quoteIdentifier(field.name);
             const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?1")
                                     .arg(columns.join(QLatin1Char(',')), quoteIdentifier(schema_.table()));
-            readRest_ = std::make_unique<Statement>(connection_->prepare(sql, context("prepare")));
+            readRest_ = std::make_unique<Statement>(connection_->prepare(sql, context(EngineOperation::Prepare)));
         }
         readRest_->bind(1, keys_.at(position_));
         const bool found = readRest_->step();
@@ -511,7 +512,7 @@ void RecordSource::moveFirst()
 
 void RecordSource::moveNext()
 {
-    requireCurrent("move next");
+    requireCurrent(EngineOperation::MoveNext);
     std::exception_ptr failure;
     try {
         storePending();
@@ -537,7 +538,7 @@ void RecordSource::addNew()
 
 void RecordSource::updateRecord()
 {
-    requireCurrent("update record");
+    requireCurrent(EngineOperation::UpdateRecord);
     storePending();
 }
 
@@ -551,7 +552,7 @@ int RecordSource::fieldIndex(const QString& field) const
     connection();
     const int index = schema_.indexOf(field);
     if (index < 0) {
-        ErrorContext c = context("field");
+        ErrorContext c = context(EngineOperation::FindField);
         c.field = field;
         throw EngineError(EngineError::Kind::NoSuchField, c, QStringLiteral("no such field"));
     }
@@ -565,7 +566,7 @@ QVariant RecordSource::value(const QString& field) const
 
 QVariant RecordSource::value(int index) const
 {
-    requireCurrent("read field");
+    requireCurrent(EngineOperation::ReadField);
     if (index >= 0 && index < static_cast<int>(row_.size())) {
         if (dirty_[index])
             return pending_[index].toColumnValue().toVariant();
@@ -576,7 +577,7 @@ QVariant RecordSource::value(int index) const
 
 ColumnValue RecordSource::fieldValue(int index) const
 {
-    requireCurrent("read field");
+    requireCurrent(EngineOperation::ReadField);
     if (dirty_[index])
         return pending_[index].toColumnValue();
     requireRead(index);
@@ -674,7 +675,7 @@ void RecordSource::checkText(int index, QStringView text) const
     if (field.kind == FieldKind::Text && text.size() > field.size)
         checkLength(index, characterCount(text));
     if (text.isEmpty() && !field.allowZeroLength)
-        throw EngineError(EngineError::Kind::ZeroLengthNotAllowed, context("assign field", index),
+        throw EngineError(EngineError::Kind::ZeroLengthNotAllowed, context(EngineOperation::AssignField, index),
                           QStringLiteral("zero-length text not allowed"));
 }
 
@@ -682,7 +683,7 @@ void RecordSource::checkLength(int index, qsizetype characters) const
 {
     const FieldInfo& field = schema_.field(index);
     if (field.kind == FieldKind::Text && characters > field.size)
-        throw EngineError(EngineError::Kind::ValueTooLong, context("assign field", index),
+        throw EngineError(EngineError::Kind::ValueTooLong, context(EngineOperation::AssignField, index),
                           QStringLiteral("value of %1 characters exceeds the field size %2").arg(characters).arg(field.size));
 }
 
@@ -690,11 +691,11 @@ void RecordSource::checkLength(int index, qsizetype characters) const
 void RecordSource::failUnassignable(int index) const
 {
     if (index < 0 || index >= static_cast<int>(pending_.size()))
-        throw EngineError(EngineError::Kind::NoSuchField, context("assign field"), QStringLiteral("no such field"));
+        throw EngineError(EngineError::Kind::NoSuchField, context(EngineOperation::AssignField), QStringLiteral("no such field"));
     if (schema_.field(index).kind == FieldKind::AutoNumber)
-        throw EngineError(EngineError::Kind::ReadOnlyField, context("assign field", index), QStringLiteral("field is read-only"));
+        throw EngineError(EngineError::Kind::ReadOnlyField, context(EngineOperation::AssignField, index), QStringLiteral("field is read-only"));
     if (currentUnread_ && !adding_)
-        throw EngineError(EngineError::Kind::RecordUnread, context("assign field", index), QStringLiteral("record could not be read"));
+        throw EngineError(EngineError::Kind::RecordUnread, context(EngineOperation::AssignField, index), QStringLiteral("record could not be read"));
     throw std::logic_error("failUnassignable called for an assignable field");
 }
 

@@ -169,12 +169,12 @@ private:
     void readRest() const;
     bool hasCurrent() const { return connection_ && (adding_ || position_ < keys_.size()); }
     // Checked for every field a walk reads or assigns; the error is made out of line.
-    void requireCurrent(const char* operation) const
+    void requireCurrent(EngineOperation operation) const
     {
         if (!hasCurrent())
             failWithoutCurrent(operation);
     }
-    [[noreturn]] void failWithoutCurrent(const char* operation) const;
+    [[noreturn]] void failWithoutCurrent(EngineOperation operation) const;
     void storePending();
     void insertPending();
     void updatePending();
@@ -187,7 +187,7 @@ private:
     // Checked for every value assigned; the error is made out of line.
     void requireAssignable(int index) const
     {
-        requireCurrent("assign field");
+        requireCurrent(EngineOperation::AssignField);
         if (index < 0 || index >= static_cast<int>(pending_.size()) || schema_.field(index).kind == FieldKind::AutoNumber
             || (currentUnread_ && !adding_))
             failUnassignable(index);
@@ -201,7 +201,7 @@ private:
     quint64 tableChanges() const { return tableChanges_ ? *tableChanges_ : 0; }
     Statement& writeStatement(StatementCache& cache, bool insert);
     QString writeSql(bool insert) const;
-    ErrorContext context(const char* operation, int fieldIndex = -1) const;
+    ErrorContext context(EngineOperation operation, int fieldIndex = -1) const;
 
     Engine& engine_;
     QString name_;

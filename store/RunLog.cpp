@@ -1,5 +1,6 @@
 #include "store/RunLog.h"
 
+#include "store/StoreTexts.h"
 #include "store/VisibleText.h"
 
 #include <QStringList>
@@ -16,10 +17,10 @@ void RunLog::skipped(SkippedOperation operation)
         first_.append(std::move(operation));
 }
 
-void RunLog::skipped(const QString& task, const EngineError& error, const QString& value)
+void RunLog::skipped(RunTask task, const EngineError& error, const QString& value)
 {
     const ErrorContext& context = error.context();
-    SkippedOperation operation{task, germanOperation(context.operation), context.table, context.recordKey, context.field, value,
+    SkippedOperation operation{task, germanOperation(context), context.table, context.recordKey, context.field, value,
                                germanMessage(error)};
     operation.sqliteCode = error.extendedCode();
     operation.sqliteMessage = error.sqliteMessage();
@@ -37,7 +38,7 @@ QString shortened(const QString& value)
 
 QString RunLog::describe(const SkippedOperation& operation)
 {
-    QStringList parts{operation.task};
+    QStringList parts{texts::taskName(operation.task)};
     if (!operation.operation.isEmpty())
         parts << operation.operation;
     if (!operation.table.isEmpty())

@@ -1,20 +1,21 @@
 #pragma once
 
 #include "store/EngineError.h"
+#include "store/RunTask.h"
 
-#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
+#include <map>
 #include <optional>
 
 namespace tavik::store {
 
 // An operation that a task skipped and went on without: what, where and why.
 struct SkippedOperation {
-    QString task;
-    QString operation;
+    RunTask task;
+    QString operation; // as the user reads it
     QString table;
     std::optional<qint64> recordKey;
     QString field;
@@ -46,13 +47,17 @@ public:
     static constexpr int keptEntries = 20;
 
     void skipped(SkippedOperation operation);
-    void skipped(const QString& task, const EngineError& error, const QString& value = {});
+    void skipped(RunTask task, const EngineError& error, const QString& value = {});
     // Every operation reported from now on also goes to the sink, which must outlive its use here.
     void addSink(SkippedSink& sink) { sinks_.append(&sink); }
 
     const QVector<SkippedOperation>& firstSkipped() const { return first_; }
     qsizetype skippedTotal() const { return total_; }
-    qsizetype skippedCount(const QString& task) const { return countByTask_.value(task); }
+    qsizetype skippedCount(RunTask task) const
+    {
+        const auto found = countByTask_.find(task);
+        return found == countByTask_.end() ? 0 : found->second;
+    }
     // Things done that a user should be able to find later, such as a backup made.
     void note(const QString& text) { notes_.append(text); }
     const QStringList& notes() const { return notes_; }
@@ -61,7 +66,7 @@ public:
 
 private:
     QVector<SkippedOperation> first_;
-    QHash<QString, qsizetype> countByTask_;
+    std::map<RunTask, qsizetype> countByTask_;
     qsizetype total_ = 0;
     QVector<SkippedSink*> sinks_;
     QStringList notes_;

@@ -152,24 +152,24 @@ Statement::Statement(sqlite3* db, const QString& sql, ErrorContext context)
     const int code = sqlite3_prepare_v2(db_, utf8.constData(), static_cast<int>(utf8.size()), &raw, nullptr);
     statement_.reset(raw);
     if (code != SQLITE_OK)
-        fail(code, "prepare");
+        fail(code, EngineOperation::Prepare);
     parameterCount_ = sqlite3_bind_parameter_count(raw);
 }
 
-void Statement::fail(int code, const char* what) const
+void Statement::fail(int code, EngineOperation what) const
 {
     const int extended = db_ ? sqlite3_extended_errcode(db_) : code;
     const QString message = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(code));
     ErrorContext context = context_;
-    if (context.operation.isEmpty())
-        context.operation = QString::fromLatin1(what);
+    if (!context.operation)
+        context.operation = what;
     throw EngineError(EngineError::kindOfSqliteCode(code), std::move(context), message, code, extended);
 }
 
 void Statement::bindNull(int index)
 {
     if (const int code = sqlite3_bind_null(handle(), index); code != SQLITE_OK)
-        fail(code, "bind");
+        fail(code, EngineOperation::Bind);
 }
 
 void Statement::bind(int index, const QString& text)
@@ -214,19 +214,19 @@ void Statement::bind(int index, QStringView text)
     char* const end = encodeUtf8(text, buffer.data());
     const int size = static_cast<int>(end - buffer.data());
     if (const int code = sqlite3_bind_text(handle(), index, buffer.constData(), size, SQLITE_STATIC); code != SQLITE_OK)
-        fail(code, "bind");
+        fail(code, EngineOperation::Bind);
 }
 
 void Statement::bind(int index, qint64 number)
 {
     if (const int code = sqlite3_bind_int64(handle(), index, number); code != SQLITE_OK)
-        fail(code, "bind");
+        fail(code, EngineOperation::Bind);
 }
 
 void Statement::bind(int index, double number)
 {
     if (const int code = sqlite3_bind_double(handle(), index, number); code != SQLITE_OK)
-        fail(code, "bind");
+        fail(code, EngineOperation::Bind);
 }
 
 void Statement::bind(int index, const ColumnValue& value)
@@ -258,7 +258,7 @@ void Statement::bind(int index, const BoundValue& value)
         if (const int code = sqlite3_bind_text(handle(), index, value.bytes(), static_cast<int>(value.size()),
                                                SQLITE_STATIC);
             code != SQLITE_OK)
-            fail(code, "bind");
+            fail(code, EngineOperation::Bind);
         return;
     case ColumnValue::Kind::Null:
         bindNull(index);
@@ -309,7 +309,7 @@ bool Statement::step()
     if (code == SQLITE_DONE)
         return false;
     sqlite3_reset(handle());
-    fail(code, "step");
+    fail(code, EngineOperation::Step);
 }
 
 void Statement::run()

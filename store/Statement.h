@@ -114,7 +114,7 @@ public:
     sqlite3_stmt* handle() const { return statement_.get(); }
 
 private:
-    [[noreturn]] void fail(int code, const char* what) const;
+    [[noreturn]] void fail(int code, EngineOperation what) const;
 
     struct Finalizer {
         void operator()(sqlite3_stmt* statement) const;

@@ -11,7 +11,7 @@ namespace {
 
 QString createStatementOf(Connection& connection, const QString& table)
 {
-    ErrorContext context = connection.context(QStringLiteral("read table definition"));
+    ErrorContext context = connection.context(EngineOperation::ReadTableDefinition);
     context.table = table;
     Statement query = connection.prepare(
         QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE"),
@@ -75,7 +75,7 @@ TableSchema TableSchema::read(Connection& connection, const QString& table)
     const QSet<QString> forbidZeroLength = fieldsForbiddingZeroLength(createStatementOf(connection, table));
     TableSchema schema;
     schema.table_ = table;
-    ErrorContext context = connection.context(QStringLiteral("read table definition"));
+    ErrorContext context = connection.context(EngineOperation::ReadTableDefinition);
     context.table = table;
     Statement columns = connection.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoteIdentifier(table)), context);
     while (columns.step())

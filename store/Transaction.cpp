@@ -20,7 +20,7 @@ int nextSavepointNumber()
 Transaction::Transaction(Connection& connection)
     : connection_(connection)
 {
-    const ErrorContext context = connection_.context(QStringLiteral("begin transaction"));
+    const ErrorContext context = connection_.context(EngineOperation::BeginTransaction);
     if (!connection_.inTransaction()) {
         connection_.execute(QStringLiteral("BEGIN"), context);
         return;
@@ -51,11 +51,11 @@ void Transaction::commit()
     // was written since the guard began is gone, and that must not pass for a commit.
     if (!connection_.inTransaction()) {
         open_ = false;
-        throw EngineError(EngineError::Kind::Io, connection_.context(QStringLiteral("commit")),
+        throw EngineError(EngineError::Kind::Io, connection_.context(EngineOperation::Commit),
                           QStringLiteral("the transaction was rolled back after an error"));
     }
     connection_.execute(name_.isEmpty() ? QStringLiteral("COMMIT") : QStringLiteral("RELEASE ") + name_,
-                        connection_.context(QStringLiteral("commit")));
+                        connection_.context(EngineOperation::Commit));
     open_ = false;
 }
 

@@ -149,7 +149,7 @@ void createTables(Connection& connection, const std::vector<TableLayout>& layout
         QStringList columns;
         for (const FieldLayout& field : table.fields)
             columns << columnDefinition(field);
-        ErrorContext context = connection.context(QStringLiteral("create table"));
+        ErrorContext context = connection.context();
         context.table = table.name;
         connection.execute(QStringLiteral("CREATE TABLE %1 (%2)")
                                .arg(quoteIdentifier(table.name), columns.join(QStringLiteral(", "))),
@@ -181,7 +181,6 @@ void removeExistingFile(const QString& path)
         if (!QFile::exists(file) || QFile::remove(file))
             continue;
         ErrorContext context;
-        context.operation = QStringLiteral("replace file");
         context.file = file;
         throw store::EngineError(store::EngineError::Kind::CannotOpen, context,
             QStringLiteral("the existing file cannot be removed"));
@@ -624,7 +623,7 @@ constexpr std::size_t reservationsWithChargeLines = 8;
 std::vector<qint64> insertReservations(
     Connection& connection, Dice& dice, const SampleOptions& options, SampleSummary& summary)
 {
-    ErrorContext context = connection.context(QStringLiteral("insert"));
+    ErrorContext context = connection.context();
     context.table = reservationsTable;
     store::Statement& insert
         = connection.cached(insertSql(reservationsTable, reservationFieldNames()), context);
@@ -818,7 +817,7 @@ void createNewerEditionTables(Connection& connection)
 
 qint64 insertRecord(Connection& connection, const QString& table, const QVariantMap& fields)
 {
-    ErrorContext context = connection.context(QStringLiteral("insert"));
+    ErrorContext context = connection.context();
     context.table = table;
     store::Statement& insert = connection.cached(insertSql(table, fields.keys()), context);
     int index = 1;

@@ -14,7 +14,6 @@ using namespace tavik;
 using testfiles::bytesOf;
 
 namespace {
-const QString taskImport = QStringLiteral("4. Daten importieren");
 
 // Values a guest's data can hold that JSON must escape or carry through as UTF-8.
 QStringList oddValues()
@@ -26,7 +25,7 @@ QStringList oddValues()
 
 store::SkippedOperation entry(int number, const QString& value)
 {
-    store::SkippedOperation operation{taskImport, QStringLiteral("Verzehrzeile schreiben"), QStringLiteral("Verzehr"), std::nullopt,
+    store::SkippedOperation operation{store::RunTask::Import, QStringLiteral("Verzehrzeile schreiben"), QStringLiteral("Verzehr"), std::nullopt,
                                       QStringLiteral("Ve%1").arg(number), value, QStringLiteral("keine Zahl (\"%1\")").arg(value)};
     if (number % 3 == 0) {
         operation.table = QStringLiteral("Reservierungen");
@@ -46,7 +45,7 @@ QByteArray expectedDocument(const app::BatchReport& report, const QList<store::S
 {
     QJsonArray skipped;
     for (const store::SkippedOperation& operation : operations) {
-        QJsonObject object{{"task", operation.task}, {"operation", operation.operation}, {"table", operation.table},
+        QJsonObject object{{"task", QStringLiteral("4. Daten importieren")}, {"operation", operation.operation}, {"table", operation.table},
                            {"field", operation.field}, {"reason", operation.reason},
                            {"record", operation.recordKey ? QJsonValue(double(*operation.recordKey)) : QJsonValue()},
                            {"value", operation.value.isNull() ? QJsonValue() : QJsonValue(operation.value)}};
@@ -56,10 +55,16 @@ QByteArray expectedDocument(const app::BatchReport& report, const QList<store::S
         }
         skipped.append(object);
     }
+    // The tasks of sampleReport(): a script finds them by id, a user reads the name.
+    const QList<QPair<QString, QString>> idsAndNames{{"copy", QStringLiteral("1. Datenbank kopieren")},
+                                                     {"import", QStringLiteral("4. Daten importieren")}};
     QJsonArray tasks;
-    for (const app::TaskRecord& task : report.tasks)
-        tasks.append(QJsonObject{{"name", task.name}, {"result", task.result}, {"counts", task.counts},
-                                 {"skipped", task.skipped}, {"seconds", task.seconds}});
+    for (qsizetype index = 0; index < report.tasks.size(); ++index) {
+        const app::TaskRecord& task = report.tasks.at(index);
+        tasks.append(QJsonObject{{"id", idsAndNames.at(index).first}, {"name", idsAndNames.at(index).second},
+                                 {"result", task.result}, {"counts", task.counts}, {"skipped", task.skipped},
+                                 {"seconds", task.seconds}});
+    }
     const QJsonObject document{{"source", report.paths.Datenpfad_alt}, {"target", report.paths.Datenpfad_neu},
                                {"backup", report.backup}, {"keptBackup", QJsonValue()}, {"tasks", tasks},
                                {"skipped", skipped}, {"totalSeconds", report.totalSeconds}, {"exitStatus", report.exitStatus},
@@ -76,9 +81,9 @@ app::BatchReport sampleReport(const QString& folder)
     report.paths.Datenpfad_alt = folder + QStringLiteral("/Krone \"alt\"/tavik_20.mdb");
     report.paths.Datenpfad_neu = folder + QStringLiteral("/tavik_50.mdb");
     report.backup = folder + QStringLiteral("/tavik_50.ba0");
-    report.tasks = {app::TaskRecord{QStringLiteral("1. Datenbank kopieren"), QStringLiteral("Datei kopiert (1,2 MB)"),
+    report.tasks = {app::TaskRecord{store::RunTask::Copy, QStringLiteral("Datei kopiert (1,2 MB)"),
                                     QJsonObject{{"bytes", 1234567.0}}, 0, 0.25},
-                    app::TaskRecord{taskImport, QStringLiteral("3 Reservierungen"),
+                    app::TaskRecord{store::RunTask::Import, QStringLiteral("3 Reservierungen"),
                                     QJsonObject{{"reservations", 3.0}, {"chargeLines", 12.0}}, 25, 1.5}};
     report.totalSeconds = 1.75;
     report.message = QStringLiteral("Sie können jetzt Tavik 5.0 starten");

@@ -330,7 +330,7 @@ void StartUpTest::theLogKeepsOneLinePerEntry()
     app::StartupBackup backup;
     backup.backup = folder.filePath(QStringLiteral("Krone\nBad\x1b[2J/tavik_50.ba0"));
     app::noteBackups(backup, log);
-    const store::SkippedOperation odd{QStringLiteral("4. Daten importieren"), QStringLiteral("Steuersatz lesen"),
+    const store::SkippedOperation odd{store::RunTask::Import, QStringLiteral("Steuersatz lesen"),
                                       QStringLiteral("Reservierungen"), 7, QStringLiteral("Re18"),
                                       QStringLiteral("M\u00fcl\nler\x1b[31m"), QStringLiteral("keine Zahl")};
     const QString oddLine = QStringLiteral("4. Daten importieren \u2013 Steuersatz lesen \u2013 Tabelle Reservierungen \u2013 "
@@ -339,7 +339,7 @@ void StartUpTest::theLogKeepsOneLinePerEntry()
     QStringList expected{QStringLiteral("Sicherung der Tavik 5.0 Datendatei: ") + folder.filePath(QStringLiteral("Krone\\nBad\\x1b[2J/tavik_50.ba0")),
                          QStringLiteral("\u00dcbersprungene Vorg\u00e4nge: %1").arg(store::RunLog::keptEntries + 6)};
     for (int key = 1; key <= store::RunLog::keptEntries + 5; ++key) {
-        log.skipped(store::SkippedOperation{QStringLiteral("3. Datenfelder zuf\u00fcgen"), {}, QStringLiteral("Tabelle1"), key,
+        log.skipped(store::SkippedOperation{store::RunTask::Fields, {}, QStringLiteral("Tabelle1"), key,
                                             QStringLiteral("Feld%1").arg(key), {}, QStringLiteral("gesperrt")});
         expected << QStringLiteral("3. Datenfelder zuf\u00fcgen \u2013 Tabelle Tabelle1 \u2013 Datensatz %1 \u2013 Feld Feld%1 \u2013 gesperrt").arg(key);
     }
@@ -351,7 +351,7 @@ void StartUpTest::theLogKeepsOneLinePerEntry()
     QCOMPARE(store::fileModeOf(path), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(path).fileName()});
     QCOMPARE(log.firstSkipped().size(), store::RunLog::keptEntries);
-    QCOMPARE(int(log.skippedCount(QStringLiteral("3. Datenfelder zuf\u00fcgen"))), store::RunLog::keptEntries + 5);
+    QCOMPARE(int(log.skippedCount(store::RunTask::Fields)), store::RunLog::keptEntries + 5);
 }
 
 QTEST_GUILESS_MAIN(StartUpTest)

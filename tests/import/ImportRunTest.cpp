@@ -45,8 +45,8 @@ QStringList skippedOperations(const tavik::store::RunLog& log)
                   .arg(recordOf(operation.table, operation.recordKey), operation.operation, operation.field);
         if (!operation.ownerTable.isEmpty())
             entry += QStringLiteral(" in ") + recordOf(operation.ownerTable, operation.ownerKey);
-        if (operation.task != QLatin1String("4. Daten importieren"))
-            entry += QStringLiteral(" <task %1>").arg(operation.task);
+        if (operation.task != tavik::store::RunTask::Import)
+            entry += QStringLiteral(" <task %1>").arg(tavik::store::taskId(operation.task));
         if (operation.reason.isEmpty())
             entry += QStringLiteral(" <no reason>");
         entries << entry;

@@ -5,6 +5,7 @@
 #include "store/DataControls.h"
 #include "store/Engine.h"
 #include "store/RunLog.h"
+#include "store/StoreTexts.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -51,7 +52,7 @@ void DamagedFileTest::skippedOperationsShowInTheLog()
     QStringList entries;
     for (const SkippedOperation& skipped : log.firstSkipped()) {
         entries << QStringLiteral("%1|%2|%3|%4|%5|%6")
-                       .arg(skipped.task, skipped.operation, skipped.table,
+                       .arg(tavik::store::texts::taskName(skipped.task), skipped.operation, skipped.table,
                            skipped.recordKey ? QString::number(*skipped.recordKey) : "-", skipped.field,
                            skipped.value);
         QVERIFY(!RunLog::describe(skipped).isEmpty());

@@ -2,6 +2,7 @@
 
 #include "store/Database.h"
 #include "store/Engine.h"
+#include "store/StoreTexts.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -30,6 +31,7 @@ private slots:
     void removingThePasswordKeepsEveryRecord();
     void passwordChangeNeedsTheOldPasswordAndExclusiveUse();
     void engineErrorNamesItsTableAndField();
+    void everyTaskAndOperationHasANameOfItsOwn();
 };
 
 void DatabaseTest::opensPlainAndKeyedFiles()
@@ -240,7 +242,27 @@ void DatabaseTest::engineErrorNamesItsTableAndField()
         QVERIFY(error.details().contains(QStringLiteral("Gaeste")));
         QVERIFY(error.details().contains(QStringLiteral("Kurz")));
         QCOMPARE(germanMessage(error), QStringLiteral("Das Feld \"Kurz\" ist in der Tabelle \"Gaeste\" bereits vorhanden."));
+        QCOMPARE(germanOperation(error.context()), QStringLiteral("Feld anfügen"));
     }
+}
+
+// Two tasks or operations under one name could not be told apart in the log; two tasks under one id
+// not in the report.
+void DatabaseTest::everyTaskAndOperationHasANameOfItsOwn()
+{
+    QSet<QString> taskNames;
+    QSet<QString> taskIds;
+    for (int task = int(RunTask::SelectSource); task <= int(RunTask::Finish); ++task) {
+        taskNames.insert(texts::taskName(RunTask(task)));
+        taskIds.insert(QString::fromLatin1(taskId(RunTask(task))));
+    }
+    QSet<QString> operationNames;
+    for (int operation = int(EngineOperation::Open); operation <= int(EngineOperation::UpdateRecord); ++operation)
+        operationNames.insert(texts::operationName(EngineOperation(operation)));
+    QCOMPARE(taskNames.size(), int(RunTask::Finish) + 1);
+    QCOMPARE(taskIds.size(), int(RunTask::Finish) + 1);
+    QCOMPARE(operationNames.size(), int(EngineOperation::UpdateRecord) + 1);
+    QVERIFY(!taskNames.contains(QString()) && !taskIds.contains(QString()) && !operationNames.contains(QString()));
 }
 
 QTEST_GUILESS_MAIN(DatabaseTest)

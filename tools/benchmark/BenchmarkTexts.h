@@ -51,8 +51,7 @@ inline const QString runFailed = QStringLiteral("\"%1\" endete mit Status %2; Au
 inline const QString reportMissing = QStringLiteral("Der Bericht \"%1\" fehlt.");
 inline const QString outputMissing = QStringLiteral("Die Ausgabe \"%1\" fehlt.");
 inline const QString reportUnreadable = QStringLiteral("Der Bericht \"%1\" ist kein lesbares JSON: %2");
-inline const QString importTaskMissing
-    = QStringLiteral("Bericht oder Ausgabe enthalten die Aufgabe \"4. Daten importieren\" nicht.");
+inline const QString importTaskMissing = QStringLiteral("Bericht oder Ausgabe enthalten die Aufgabe \"%1\" nicht.");
 inline const QString countsDiffer
     = QStringLiteral("Bei %1 Reservierungen schrieb die Migration %2 Verzehrzeilen zu %3 Reservierungen, die "
                      "Grundlinie %4 zu %5.");

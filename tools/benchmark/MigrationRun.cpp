@@ -1,5 +1,7 @@
 #include "tools/benchmark/MigrationRun.h"
 
+#include "store/RunTask.h"
+#include "store/StoreTexts.h"
 #include "tools/SampleHotel.h"
 #include "tools/benchmark/BenchmarkTexts.h"
 
@@ -23,7 +25,11 @@ const QString settingsArea = QStringLiteral("VB and VBA Program Settings");
 const QString olderEdition = QStringLiteral("Tavik 2.0");
 const QString newerEdition = QStringLiteral("Tavik 5.0");
 const QString dataPathKey = QStringLiteral("Startup/Datenpfad");
-const QString importTaskName = QStringLiteral("4. Daten importieren");
+
+QString importTaskMissing()
+{
+    return texts::importTaskMissing.arg(store::texts::taskName(store::RunTask::Import));
+}
 
 QJsonObject readReport(const QString& path)
 {
@@ -45,7 +51,7 @@ void takeTasks(const QJsonArray& tasks, MigrationFigures& figures)
         const QString name = task.value(QStringLiteral("name")).toString();
         const double seconds = task.value(QStringLiteral("seconds")).toDouble();
         figures.taskSeconds.append({ name, seconds });
-        if (name != importTaskName)
+        if (task.value(QStringLiteral("id")).toString() != QLatin1String(store::taskId(store::RunTask::Import)))
             continue;
         importFound = true;
         const QJsonObject counts = task.value(QStringLiteral("counts")).toObject();
@@ -54,7 +60,7 @@ void takeTasks(const QJsonArray& tasks, MigrationFigures& figures)
         figures.chargeLines = qint64(counts.value(QStringLiteral("chargeLines")).toDouble());
     }
     if (!importFound)
-        throw std::runtime_error(texts::importTaskMissing.toStdString());
+        throw std::runtime_error(importTaskMissing().toStdString());
 }
 
 void takeReport(const QString& path, MigrationFigures& figures)
@@ -66,7 +72,8 @@ void takeReport(const QString& path, MigrationFigures& figures)
 }
 
 // The import's line of the table the batch run prints: "4. Daten importieren  100000
-// Reservierungen, 315329 Verzehrzeilen, Summen geschrieben ...".
+// Reservierungen, 315329 Verzehrzeilen, Summen geschrieben ...". The table has no ids: the line is
+// found by the name the batch run gives the task.
 void takeResultTable(const QString& path, MigrationFigures& figures)
 {
     QFile file(path);
@@ -74,11 +81,11 @@ void takeResultTable(const QString& path, MigrationFigures& figures)
         throw std::runtime_error(texts::outputMissing.arg(path).toStdString());
     static const QRegularExpression importLine(
         QStringLiteral("^%1 +(\\d+) Reservierungen, (\\d+) Verzehrzeilen")
-            .arg(QRegularExpression::escape(importTaskName)),
+            .arg(QRegularExpression::escape(store::texts::taskName(store::RunTask::Import))),
         QRegularExpression::MultilineOption);
     const QRegularExpressionMatch match = importLine.match(QString::fromUtf8(file.readAll()));
     if (!match.hasMatch())
-        throw std::runtime_error(texts::importTaskMissing.toStdString());
+        throw std::runtime_error(importTaskMissing().toStdString());
     figures.reservations = match.captured(1).toLongLong();
     figures.chargeLines = match.captured(2).toLongLong();
 }

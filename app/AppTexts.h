@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+
+// The texts of the window and the batch mode, in one place so that what both say stays the same.
+// The tasks' own names are the store's (store/StoreTexts.h): every part reports under them.
+namespace tavik::app::texts {
+
+// The last words of a run that worked, in the window's closing box and on the terminal.
+inline const QString runSucceeded = QStringLiteral("Sie können jetzt Tavik 5.0 starten");
+
+// The window.
+inline const QString closingTitle = QStringLiteral("Tavik 5.0 - Datenimport");
+inline const QString importedText
+    = QStringLiteral("Daten wurden erfolgreich importiert. Sie können jetzt Tavik 5.0 starten. Der "
+                     "Datenstand für Tavik 2.0 bleibt unverändert");
+inline const QString oneSkipped = QStringLiteral("1 Vorgang wurde");
+inline const QString severalSkipped = QStringLiteral("%1 Vorgänge wurden");
+inline const QString skippedSuffix = QStringLiteral(" übersprungen; ");
+inline const QString logWrittenTo = QStringLiteral("das Protokoll steht in \"%1\".");
+inline const QString logNotWrittenTo
+    = QStringLiteral("das Protokoll konnte nicht nach \"%1\" geschrieben werden.");
+
+// The batch mode.
+inline const QString emptyVat
+    = QStringLiteral("Falscher Wert: Die MwSt. für Speisen und Getränke (--vat) darf nicht leer sein.");
+inline const QString vatNeeded = QStringLiteral("Die MwSt. für Speisen und Getränke fehlt: Ohne Terminal "
+                                                "kann nicht danach gefragt werden, bitte mit --vat angeben. "
+                                                "Es wurde nichts geändert.");
+inline const QString vatNotAnswered = QStringLiteral(
+    "Die Frage nach der MwSt. für Speisen und Getränke wurde nicht beantwortet. Es wurde nichts geändert.");
+inline const QString wouldSucceed = QStringLiteral("Ein echter Lauf würde gelingen (Rückgabewert 0).");
+inline const QString wouldStop = QStringLiteral("Ein echter Lauf würde mit Rückgabewert %1 enden:");
+inline const QString checkNotRun
+    = QStringLiteral("Der Probelauf selbst konnte nicht laufen; wie ein echter Lauf enden würde, ist offen:");
+inline const QString tooManySkipped
+    = QStringLiteral("Zu viele übersprungene Vorgänge: %1, erlaubt sind höchstens %2 (--max-skipped %3). "
+                     "Die Tavik 5.0 Datendatei wurde nicht als importiert gekennzeichnet.");
+inline const QString wouldBeUndone
+    = QStringLiteral("Ein echter Lauf würde sie aus ihrer Sicherung zurückholen und die fehlgeschlagene "
+                     "Kopie mit Datum daneben aufbewahren.");
+inline const QString alreadyImported
+    = QStringLiteral("Die Tavik 5.0 Datendatei \"%1\" ist bereits importiert und wird nicht ersetzt. Mit "
+                     "--force wird sie trotzdem ersetzt.");
+inline const QString reportNotWritten = QStringLiteral("Der Bericht \"%1\" konnte nicht geschrieben werden.");
+inline const QString logNotWritten = QStringLiteral("Das Protokoll \"%1\" konnte nicht geschrieben werden.");
+inline const QString earlierBackupKept = QStringLiteral(
+    "Die Sicherung eines früheren Laufs wurde zu Beginn unter \"%1\" aufbewahrt; war jener Lauf abgebrochen, "
+    "hält sie die Datei von davor und wird mit --restore \"%1\" zurückgeholt.");
+
+// What each task did, one line of the batch mode's table.
+inline const QString taskCutOff = QStringLiteral("abgebrochen");
+inline const QString sourceTaken = QStringLiteral("Quelle: %1");
+inline const QString fileCopied = QStringLiteral("Datei kopiert (%1)");
+inline const QString sourcesBound = QStringLiteral("Reservierungen und Verzehr der Kopie geöffnet");
+inline const QString articlesGivenRate = QStringLiteral("%1 Artikel ohne Steuersatz erhielten \"%2\"");
+inline const QString fieldsAdded
+    = QStringLiteral("%1 Felder zugefügt (Einstellungen %2, Tabelle1 %3, Tabelle2 %4)");
+inline const QString reservationsImported
+    = QStringLiteral("%1 Reservierungen, %2 Verzehrzeilen, Summen geschrieben");
+inline const QString markedImported = QStringLiteral("als \"importiert\" gekennzeichnet");
+
+} // namespace tavik::app::texts
