@@ -28,6 +28,7 @@ public:
     ~RunLock();
 
     State state() const { return state_; }
+    bool isHeld() const { return state_ == State::Held; }
     int systemError() const { return systemError_; }
     const QString& path() const { return path_; }
 

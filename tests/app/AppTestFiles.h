@@ -1,26 +1,15 @@
 #pragma once
 
 #include "store/Connection.h"
+#include "tests/support/FileBytes.h"
 
-#include <QByteArray>
-#include <QFile>
 #include <QString>
 
 // Reading back the files a test's run left, for the app tests.
 namespace testfiles {
 
-inline QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline void writeFile(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(content);
-}
+using tavik::testsupport::bytesOf;
+using tavik::testsupport::writeFile;
 
 // The first column of the first row a query gives, "<none>" when it gives none.
 inline QString firstValue(const QString& path, const QString& sql)

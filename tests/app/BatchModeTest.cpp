@@ -1,5 +1,5 @@
 #include "store/Connection.h"
-#include "tests/support/SettingsText.h"
+#include "tests/support/SettingsFiles.h"
 #include "tools/SampleHotel.h"
 
 #include <QDir>
@@ -36,15 +36,6 @@ private:
     QString source_;
     QString target_;
 
-    void writeSetting(const QString& application, const QString& path)
-    {
-        const QString folder = dir_->filePath(QStringLiteral("config/VB and VBA Program Settings"));
-        QDir().mkpath(folder);
-        QFile file(folder + QLatin1Char('/') + application + QStringLiteral(".conf"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(testsupport::settingsFileText(path));
-    }
-
     Outcome run(const QStringList& arguments, const QString& locale = QStringLiteral("C.UTF-8"), const QByteArray& input = {})
     {
         QProcess program;
@@ -68,8 +59,8 @@ private slots:
         target_ = dir_->filePath(QStringLiteral("tavik_50.mdb"));
         tools::writeOlderEditionFile(source_, tools::SampleOptions{80, 21, {}});
         tools::writeNewerEditionFile(target_);
-        writeSetting(QStringLiteral("Tavik 2.0"), source_);
-        writeSetting(QStringLiteral("Tavik 5.0"), target_);
+        QVERIFY(testsupport::writeSettingsFile(dir_->filePath(QStringLiteral("config")), QStringLiteral("Tavik 2.0"), source_));
+        QVERIFY(testsupport::writeSettingsFile(dir_->filePath(QStringLiteral("config")), QStringLiteral("Tavik 5.0"), target_));
     }
 
     void migratesAndReportsWhatItDid_data()

@@ -1,5 +1,5 @@
 #include "store/Connection.h"
-#include "tests/support/SettingsText.h"
+#include "tests/support/SettingsFiles.h"
 #include "tools/SampleHotel.h"
 
 #include <QDir>
@@ -20,15 +20,6 @@ constexpr int formHeight = 8805 / 15;
 // The middle of "Start", where "OK" later stands too, in the form's pixels.
 constexpr int buttonX = (3720 + 2175 / 2) / 15;
 constexpr int buttonY = (7440 + 495 / 2) / 15;
-
-void writeSetting(const QString& configHome, const QString& application, const QString& path)
-{
-    const QString folder = configHome + QStringLiteral("/VB and VBA Program Settings");
-    QDir().mkpath(folder);
-    QFile file(folder + QLatin1Char('/') + application + QStringLiteral(".conf"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(testsupport::settingsFileText(path));
-}
 
 } // namespace
 
@@ -105,8 +96,8 @@ private slots:
         const QString target = dir.filePath(QStringLiteral("tavik_50.mdb"));
         tools::writeOlderEditionFile(source, tools::SampleOptions{60, 5, {}});
         tools::writeNewerEditionFile(target);
-        writeSetting(dir.filePath(QStringLiteral("config")), QStringLiteral("Tavik 2.0"), source);
-        writeSetting(dir.filePath(QStringLiteral("config")), QStringLiteral("Tavik 5.0"), target);
+        QVERIFY(testsupport::writeSettingsFile(dir.filePath(QStringLiteral("config")), QStringLiteral("Tavik 2.0"), source));
+        QVERIFY(testsupport::writeSettingsFile(dir.filePath(QStringLiteral("config")), QStringLiteral("Tavik 5.0"), target));
         environment_.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
 
         QProcess program;

@@ -1,4 +1,4 @@
-#include "ScriptedDialogs.h"
+#include "tests/support/ScriptedDialogs.h"
 
 #include "app/MainWindow.h"
 #include "store/Connection.h"
@@ -13,6 +13,7 @@
 #include "AppTestFiles.h"
 
 using namespace tavik;
+using testsupport::ScriptedDialogs;
 using testfiles::bytesOf;
 using testfiles::firstValue;
 

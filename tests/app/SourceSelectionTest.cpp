@@ -1,10 +1,11 @@
-#include "ScriptedDialogs.h"
+#include "tests/support/ScriptedDialogs.h"
 
 #include "app/SourceSelection.h"
 #include "store/Connection.h"
 #include "store/DataControls.h"
 #include "store/Engine.h"
 #include "store/RunLog.h"
+#include "tests/support/TableRows.h"
 #include "tools/SampleHotel.h"
 
 #include <QTemporaryDir>
@@ -13,6 +14,7 @@
 #include "AppTestFiles.h"
 
 using namespace tavik;
+using testsupport::ScriptedDialogs;
 using testfiles::bytesOf;
 namespace selection = app::sourceSelection;
 
@@ -21,19 +23,10 @@ namespace {
 // Every record of the tables a migration reads, as text, to compare a file before and after.
 QStringList contentOf(const QString& path, const QString& password = {})
 {
-    store::OpenOptions options;
-    options.readOnly = true;
-    options.password = password;
-    auto connection = store::Connection::open(path, options);
     QStringList rows;
-    for (const char* table : {"Reservierungen", "Einstellungen", "Artikel", "Verzehr"}) {
-        store::Statement select = connection->prepare(QStringLiteral("SELECT * FROM \"%1\" ORDER BY rowid").arg(QLatin1String(table)));
-        while (select.step()) {
-            QStringList cells{QLatin1String(table)};
-            for (int i = 0; i < select.columnCount(); ++i)
-                cells << (select.isNull(i) ? QStringLiteral("<null>") : select.text(i));
-            rows << cells.join(QLatin1Char('|'));
-        }
+    for (const QString table : {"Reservierungen", "Einstellungen", "Artikel", "Verzehr"}) {
+        for (const QString& row : testsupport::rows(path, table, {}, password))
+            rows << table + QLatin1Char('|') + row;
     }
     return rows;
 }

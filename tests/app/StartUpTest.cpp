@@ -8,7 +8,7 @@
 #include "store/RunLog.h"
 #include "store/RunLogFile.h"
 #include "store/Transaction.h"
-#include "tests/support/SettingsText.h"
+#include "tests/support/SettingsFiles.h"
 #include "tools/SampleHotel.h"
 
 #include <QDir>

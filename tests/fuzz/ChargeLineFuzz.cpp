@@ -1,25 +1,23 @@
-#include "import/ImportNumbers.h"
 #include "import/ImportRun.h"
 #include "store/Connection.h"
 #include "store/DataControls.h"
 #include "store/Engine.h"
-#include "store/NumberText.h"
 #include "store/RunLog.h"
 #include "tests/fuzz/FuzzSupport.h"
+#include "tests/support/ChargeTotals.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TableRows.h"
 #include "tools/SampleHotel.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QList>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
 
-#include <cmath>
 #include <cstdint>
 #include <memory>
-#include <optional>
 
 // One reservation whose fields come from the input runs through the import. The input is one field
 // per line in the order of fieldOrder(), after a first line naming the number format ("C" or
@@ -28,7 +26,8 @@
 using fuzzsupport::requireThat;
 using tavik::store::Connection;
 using tavik::store::OpenOptions;
-using tavik::store::readStrict;
+using tavik::testsupport::bytesOf;
+using tavik::testsupport::records;
 
 namespace {
 
@@ -79,20 +78,6 @@ public:
     void reservationDone(qint64, qint32) override { }
 };
 
-QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    requireThat(file.open(QIODevice::ReadOnly), "Datei lesbar", path);
-    return file.readAll();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    requireThat(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size(),
-        "Datei schreibbar", path);
-}
-
 std::unique_ptr<Connection> openForWriting(const QString& path, bool create)
 {
     OpenOptions options;
@@ -100,74 +85,9 @@ std::unique_ptr<Connection> openForWriting(const QString& path, bool create)
     return Connection::open(path, options);
 }
 
-// Every record of a table with its fields as text, the empty text for no value.
-QList<QVariantMap> recordsOf(const QString& path, const QString& table)
-{
-    OpenOptions options;
-    options.readOnly = true;
-    auto connection = Connection::open(path, options);
-    auto select = connection->prepare(
-        QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(tavik::store::quoteIdentifier(table)));
-    QList<QVariantMap> result;
-    while (select.step()) {
-        QVariantMap record;
-        for (int i = 0; i < select.columnCount(); ++i)
-            record.insert(select.columnName(i), select.isNull(i) ? QString() : select.text(i));
-        result << record;
-    }
-    return result;
-}
-
 QString textOf(const QVariantMap& record, const char* field)
 {
     return record.value(QString::fromLatin1(field)).toString();
-}
-
-struct Totals {
-    double MwSt = 0.0;
-    double Zusatz = 0.0;
-    double Null = 0.0;
-};
-
-struct Rates {
-    std::optional<double> MwSt;
-    std::optional<double> Zusatz10;
-};
-
-// The sums the reservation's stored lines come to, each line by the rate it shows: its own rate
-// field, or the reservation's rate where a board or extra line left it empty. Added in line order,
-// as the import does, so that the doubles agree exactly.
-Totals totalsOfLines(const QList<QVariantMap>& lines, const QString& reservationRate, const Rates& settings,
-    const QLocale& numberFormat)
-{
-    Totals totals;
-    for (const QVariantMap& line : lines) {
-        const std::optional<double> amount = tavik::import::readAmount(textOf(line, "Ver5"), numberFormat);
-        if (!amount)
-            continue;
-        if (textOf(line, "Ver8") == QLatin1String("Steuer/Kurtaxe")) {
-            totals.Null += *amount;
-            continue;
-        }
-        QString rateText = textOf(line, "Ver3");
-        if (rateText.isEmpty() && textOf(line, "Ver8") != QLatin1String("Zimmerangebot"))
-            rateText = reservationRate;
-        const std::optional<double> rate = readStrict(rateText, numberFormat);
-        if (!rate)
-            continue;
-        if (settings.MwSt == *rate)
-            totals.MwSt += *amount;
-        if (settings.Zusatz10 == *rate)
-            totals.Zusatz += *amount;
-        if (*rate == 0.0)
-            totals.Null += *amount;
-    }
-    return totals;
-}
-
-QString totalText(double total, const QLocale& numberFormat)
-{
-    return std::isfinite(total) ? tavik::store::numberToText(total, numberFormat) : QString();
 }
 
 // The lines a reservation must get: one per kind whose text field holds any text.
@@ -190,6 +110,7 @@ public:
         tavik::tools::createNewerEditionTables(*openForWriting(target_, true));
         emptySource_ = bytesOf(source_);
         emptyTarget_ = bytesOf(target_);
+        requireThat(!emptySource_.isEmpty() && !emptyTarget_.isEmpty(), "leere Dateien angelegt");
     }
 
     void run(const QByteArray& bytes)
@@ -207,8 +128,9 @@ public:
 private:
     qint64 writeFiles(const Input& input)
     {
-        writeBytes(source_, emptySource_);
-        writeBytes(target_, emptyTarget_);
+        requireThat(tavik::testsupport::writeFile(source_, emptySource_)
+                && tavik::testsupport::writeFile(target_, emptyTarget_),
+            "Dateien schreibbar");
         tavik::tools::insertRecord(
             *openForWriting(source_, false), QStringLiteral("Einstellungen"), input.settings);
         auto target = openForWriting(target_, false);
@@ -230,7 +152,7 @@ private:
 
     void checkLines(const Input& input, qint64 key, const tavik::import::ImportResult& result)
     {
-        const QList<QVariantMap> lines = recordsOf(target_, chargesTable);
+        const QList<QVariantMap> lines = records(target_, chargesTable);
         requireThat(
             lines.size() == expectedLineCount(input.reservation) && result.chargeLinesWritten == lines.size(),
             "eine Zeile je Posten mit Text", QString::number(lines.size()));
@@ -238,20 +160,19 @@ private:
             requireThat(
                 textOf(line, "Ver6") == QString::number(key) && textOf(line, "Ver10") == QLatin1String("ZR"),
                 "jede Zeile nennt ihre Buchung und ihre Herkunft");
-        checkTotals(input, lines, recordsOf(target_, reservationsTable).value(0));
+        checkTotals(input, lines, records(target_, reservationsTable).value(0));
     }
 
     static void checkTotals(const Input& input, const QList<QVariantMap>& lines, const QVariantMap& after)
     {
         const QLocale& format = input.numberFormat;
-        const Rates settings { readStrict(input.settings.value(QStringLiteral("MwSt")).toString(), format),
-            readStrict(input.settings.value(QStringLiteral("Zusatz10")).toString(), format) };
-        const Totals expected = totalsOfLines(lines, textOf(after, "Re18"), settings, format);
+        const tavik::testsupport::SettingsRates settings = tavik::testsupport::readSettingsRates(
+            input.settings.value(QStringLiteral("MwSt")).toString(),
+            input.settings.value(QStringLiteral("Zusatz10")).toString(), format);
         const QStringList written { textOf(after, "Erw17"), textOf(after, "Erw18"), textOf(after, "Erw19"),
             textOf(after, "Re17") };
-        const QStringList summed { totalText(expected.MwSt, format), totalText(expected.Zusatz, format),
-            totalText(expected.Null, format),
-            totalText(expected.MwSt + expected.Zusatz + expected.Null, format) };
+        const QStringList summed = tavik::testsupport::totalTexts(
+            tavik::testsupport::totalsOfLines(lines, textOf(after, "Re18"), settings, format), format);
         requireThat(written == summed, "die Summen sind die Zeilen nach Steuersatz",
             QStringLiteral("geschrieben %1, aus den Zeilen %2").arg(written.join(u'|'), summed.join(u'|')));
         requireThat(textOf(after, "Erw20") == input.reservation.value(QStringLiteral("Spare2")).toString(),

@@ -4,6 +4,7 @@
 
 #include "store/Connection.h"
 #include "store/DataControls.h"
+#include "tests/support/FileBytes.h"
 #include "tools/SampleHotel.h"
 
 #include <QByteArray>
@@ -20,22 +21,14 @@
 
 using tavik::store::Connection;
 using tavik::store::OpenOptions;
+using tavik::testsupport::bytesOf;
 
 namespace {
 
 void writeSeed(const QDir& folder, const QString& name, const QByteArray& bytes)
 {
-    QFile file(folder.filePath(name));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        throw std::runtime_error("cannot write " + file.fileName().toStdString());
-}
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error("cannot read " + path.toStdString());
-    return file.readAll();
+    if (!tavik::testsupport::writeFile(folder.filePath(name), bytes))
+        throw std::runtime_error("cannot write " + folder.filePath(name).toStdString());
 }
 
 // ------------------------------------------------------------------------ number readings

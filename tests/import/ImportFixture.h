@@ -5,10 +5,11 @@
 #include "store/DataControls.h"
 #include "store/Engine.h"
 #include "store/RunLog.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TableRows.h"
 #include "tools/SampleHotel.h"
 
 #include <QDir>
-#include <QFile>
 #include <QList>
 #include <QLocale>
 #include <QStringList>
@@ -98,50 +99,9 @@ public:
     QString target;
 };
 
-// Selected fields of every record of a table, "|"-joined, "<null>" for no value.
-inline QStringList rows(const QString& path, const QString& table, const QStringList& fields)
-{
-    OpenOptions options;
-    options.readOnly = true;
-    auto connection = Connection::open(path, options);
-    QStringList quoted;
-    for (const QString& field : fields)
-        quoted << quoteIdentifier(field);
-    auto select = connection->prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
-                                          .arg(quoted.join(QLatin1Char(',')), quoteIdentifier(table)));
-    QStringList result;
-    while (select.step()) {
-        QStringList cells;
-        for (int i = 0; i < select.columnCount(); ++i)
-            cells << (select.isNull(i) ? QStringLiteral("<null>") : select.text(i));
-        result << cells.join(QLatin1Char('|'));
-    }
-    return result;
-}
-
-// Every record of a table, by field name; a field without value is an invalid QVariant.
-inline QList<QVariantMap> records(const QString& path, const QString& table)
-{
-    OpenOptions options;
-    options.readOnly = true;
-    auto connection = Connection::open(path, options);
-    auto select
-        = connection->prepare(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(quoteIdentifier(table)));
-    QList<QVariantMap> result;
-    while (select.step()) {
-        QVariantMap record;
-        for (int i = 0; i < select.columnCount(); ++i)
-            record.insert(select.columnName(i), select.isNull(i) ? QVariant() : QVariant(select.text(i)));
-        result << record;
-    }
-    return result;
-}
-
-inline QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using tavik::testsupport::bytesOf;
+using tavik::testsupport::records;
+using tavik::testsupport::rows;
 
 // What the window or the batch mode would have been told.
 class RecordingProgress : public tavik::import::ImportProgress {

@@ -1,5 +1,7 @@
 #include "ImportFixture.h"
 
+#include "tests/support/ChargeTotals.h"
+
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -9,6 +11,7 @@
 #include <random>
 
 using namespace importfixture;
+namespace testsupport = tavik::testsupport;
 
 namespace {
 
@@ -93,27 +96,9 @@ Sums expectedSums(const QVariantMap& typed, const Rates& settings, QChar separat
     return sums;
 }
 
-// The property: what the reservation's written lines come to, grouped by their rate.
-Sums sumsOfLines(
-    const QList<QVariantMap>& lines, const QVariantMap& imported, const Rates& settings, QChar separator)
+Rates ratesOf(const QString& MwSt, const QString& Zusatz10, QChar separator)
 {
-    Sums sums;
-    for (const QVariantMap& line : lines) {
-        const std::optional<qint64> cents = centsOf(text(line, "Ver5"));
-        if (!cents)
-            continue; // a blanked free line, or one without amount
-        if (text(line, "Ver8") == QLatin1String("Steuer/Kurtaxe")) {
-            sums.Null += *cents;
-            continue;
-        }
-        QString rate = text(line, "Ver3");
-        // Board and extra lines keep an empty rate field, which stands for the reservation's rate.
-        if (rate.isEmpty() && text(line, "Ver8") != QLatin1String("Zimmerangebot"))
-            rate = text(imported, "Re18");
-        if (const std::optional<double> rateValue = rateOf(rate, separator))
-            addByRate(sums, *rateValue, *cents, settings);
-    }
-    return sums;
+    return Rates { rateOf(MwSt, separator), rateOf(Zusatz10, separator) };
 }
 
 QString describe(const Sums& sums)
@@ -122,33 +107,39 @@ QString describe(const Sums& sums)
 }
 
 // Every disagreement between a reservation's totals, its lines and what it was typed as.
-QStringList disagreements(
-    const QString& source, const QString& target, const Rates& settings, QChar separator)
+QStringList disagreements(const QString& source, const QString& target, const QString& MwSt,
+    const QString& Zusatz10, const QLocale& numberFormat)
 {
+    const QChar separator = numberFormat.decimalPoint().front();
+    const Rates typedRates = ratesOf(MwSt, Zusatz10, separator);
+    const testsupport::SettingsRates readRates = testsupport::readSettingsRates(MwSt, Zusatz10, numberFormat);
     const QList<QVariantMap> typed = records(source, reservations);
     const QList<QVariantMap> imported = records(target, reservations);
-    QMultiMap<QString, QVariantMap> linesOf;
+    QHash<QString, QList<QVariantMap>> linesOf; // in the order they were written
     for (const QVariantMap& line : records(target, charges)) {
         if (text(line, "Ver10") == QLatin1String("ZR"))
-            linesOf.insert(text(line, "Ver6"), line);
+            linesOf[text(line, "Ver6")] << line;
     }
     QStringList found;
     for (qsizetype i = 0; i < typed.size(); ++i) {
         const QString key = text(imported[i], "ID");
         const QVariantMap& after = imported[i];
         int lineCount = 0;
-        const Sums expected = expectedSums(typed[i], settings, separator, lineCount);
-        const Sums ofLines = sumsOfLines(linesOf.values(key), after, settings, separator);
+        const Sums expected = expectedSums(typed[i], typedRates, separator, lineCount);
+        const QList<QVariantMap> lines = linesOf.value(key);
+        const QStringList ofLines = testsupport::totalTexts(
+            testsupport::totalsOfLines(lines, text(after, "Re18"), readRates, numberFormat), numberFormat);
+        const QStringList writtenTexts { text(after, "Erw17"), text(after, "Erw18"), text(after, "Erw19"),
+            text(after, "Re17") };
         const Sums written { centsOf(text(after, "Erw17")).value_or(-1),
             centsOf(text(after, "Erw18")).value_or(-1), centsOf(text(after, "Erw19")).value_or(-1) };
-        const std::optional<qint64> total = centsOf(text(after, "Re17"));
-        if (describe(written) != describe(ofLines) || describe(written) != describe(expected))
+        if (writtenTexts != ofLines || describe(written) != describe(expected))
             found << QStringLiteral("%1: written %2, lines %3, typed %4")
-                         .arg(key, describe(written), describe(ofLines), describe(expected));
-        if (total != written.MwSt + written.Zusatz + written.Null)
+                         .arg(key, writtenTexts.join(u'/'), ofLines.join(u'/'), describe(expected));
+        if (centsOf(text(after, "Re17")) != written.MwSt + written.Zusatz + written.Null)
             found << QStringLiteral("%1: total %2").arg(key, text(after, "Re17"));
-        if (linesOf.count(key) != lineCount)
-            found << QStringLiteral("%1: %2 lines, %3 typed").arg(key).arg(linesOf.count(key)).arg(lineCount);
+        if (lines.size() != lineCount)
+            found << QStringLiteral("%1: %2 lines, %3 typed").arg(key).arg(lines.size()).arg(lineCount);
         // As text: an empty tourist tax is written through its bound field, which clears Erw20.
         if (text(after, "Erw20") != text(typed[i], "Spare2"))
             found << QStringLiteral("%1: Erw20 %2").arg(key, text(after, "Erw20"));
@@ -206,11 +197,6 @@ private:
     std::mt19937_64 dice_;
 };
 
-Rates ratesOf(const QString& MwSt, const QString& Zusatz10, QChar separator)
-{
-    return Rates { rateOf(MwSt, separator), rateOf(Zusatz10, separator) };
-}
-
 } // namespace
 
 // For every reservation: the totals written back equal its written lines grouped by rate, and
@@ -263,9 +249,7 @@ void TotalsPropertyTest::randomReservationsTotalEqualTheirLines()
     const RunOutcome outcome = runOn(files, numberFormat);
 
     QCOMPARE(outcome.result.reservationsWalked, 300);
-    const QChar separator = numberFormat.decimalPoint().front();
-    const QStringList found
-        = disagreements(asTyped, files.target, ratesOf(MwSt, Zusatz10, separator), separator);
+    const QStringList found = disagreements(asTyped, files.target, MwSt, Zusatz10, numberFormat);
     QVERIFY2(found.isEmpty(), qPrintable(found.mid(0, 10).join(u'\n')));
 }
 
@@ -293,8 +277,7 @@ void TotalsPropertyTest::sampleHotelTotalsEqualTheirLines()
     QCOMPARE(outcome.result.reservationsWalked, 500);
     QVERIFY(outcome.result.chargeLinesWritten > 500);
     QCOMPARE(bytesOf(source), sourceBefore);
-    const QChar separator = numberFormat.decimalPoint().front();
-    const QStringList found = disagreements(source, target, ratesOf("19", "7", separator), separator);
+    const QStringList found = disagreements(source, target, QStringLiteral("19"), QStringLiteral("7"), numberFormat);
     QVERIFY2(found.isEmpty(), qPrintable(found.mid(0, 10).join(u'\n')));
 }
 

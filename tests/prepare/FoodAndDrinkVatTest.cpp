@@ -1,47 +1,21 @@
 #include "PrepareFixture.h"
 
-#include "ui/UserInterface.h"
 #include "prepare/FoodAndDrinkVat.h"
 #include "store/DataControls.h"
 #include "store/Engine.h"
 #include "store/RunLog.h"
+#include "tests/support/ScriptedDialogs.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace tavik::store;
+using tavik::testsupport::ScriptedDialogs;
 using tavik::ui::MessageIcon;
 namespace fixture = prepare_fixture;
 namespace prepare = tavik::prepare;
 
 namespace {
-
-// Answers the input box from a script and keeps everything it was asked and told.
-class ScriptedUserInterface : public tavik::ui::UserInterface {
-public:
-    explicit ScriptedUserInterface(QStringList answers)
-        : answers_(std::move(answers))
-    {
-    }
-    void showMessage(const QString& text, MessageIcon icon, const QString& title) override
-    {
-        messages << QStringList { text, QString::number(int(icon)), title };
-    }
-    QString askText(const QString& prompt, const QString& title, const QString& defaultText) override
-    {
-        questions << QStringList { prompt, title, defaultText };
-        if (answers_.isEmpty())
-            throw std::runtime_error("asked more often than the script answers");
-        return answers_.takeFirst();
-    }
-    QString chooseFileToOpen(const QStringList&, const QString&) override { return {}; }
-
-    QList<QStringList> questions;
-    QList<QStringList> messages;
-
-private:
-    QStringList answers_;
-};
 
 QList<qint64> keysWithoutRate(const QMap<qint64, QString>& rates)
 {
@@ -92,16 +66,24 @@ void FoodAndDrinkVatTest::emptyAnswersAreRefusedAndAskedAgain()
 {
     QFETCH(QStringList, script);
     QFETCH(QString, answer);
-    ScriptedUserInterface ui(script);
+    ScriptedDialogs ui;
+    ui.answers = script;
+    ui.cancelWhenNoAnswerIsLeft = false;
     QCOMPARE(prepare::askFoodAndDrinkVat(ui), answer);
     const QStringList question {
         QStringLiteral("Bitte geben Sie die MwSt. für Speisen und Getränke ein\n\nMinibar, Restaurant usw. "),
         QStringLiteral("MwSt. für Speisen und Getränke "), QStringLiteral("19")
     };
-    QCOMPARE(ui.questions, QList<QStringList>(script.size(), question));
+    QList<QStringList> asked;
+    for (const ScriptedDialogs::Asked& each : ui.questions)
+        asked << QStringList { each.prompt, each.title, each.defaultText };
+    QCOMPARE(asked, QList<QStringList>(script.size(), question));
     const QStringList wrongValue { QStringLiteral("Falscher Wert"), QString::number(int(MessageIcon::None)),
         QString() };
-    QCOMPARE(ui.messages, QList<QStringList>(script.size() - 1, wrongValue));
+    QList<QStringList> shown;
+    for (const ScriptedDialogs::Shown& each : ui.messages)
+        shown << QStringList { each.text, QString::number(int(each.icon)), each.title };
+    QCOMPARE(shown, QList<QStringList>(script.size() - 1, wrongValue));
 }
 
 void FoodAndDrinkVatTest::articlesWithoutRateGetTheAnswerAsTyped_data()

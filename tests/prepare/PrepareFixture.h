@@ -2,9 +2,9 @@
 
 #include "store/Connection.h"
 #include "store/TableSchema.h"
+#include "tests/support/FileBytes.h"
 #include "tools/SampleHotel.h"
 
-#include <QFile>
 #include <QStringList>
 #include <QVariant>
 
@@ -79,10 +79,6 @@ inline QMap<qint64, QString> ratesOf(const QString& path)
     return rates;
 }
 
-inline QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using tavik::testsupport::bytesOf;
 
 } // namespace prepare_fixture

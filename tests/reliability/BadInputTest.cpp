@@ -4,6 +4,7 @@
 #include "TestMount.h"
 
 #include "store/Connection.h"
+#include "tests/support/TableRows.h"
 #include "tools/SampleHotel.h"
 
 #include <QRandomGenerator>
@@ -143,19 +144,7 @@ void plantOddValues(const QString& how, store::Connection& c)
 // Every reservation of a file, one line each, for telling whether a run changed any of them.
 QStringList reservationsOf(const QString& path)
 {
-    store::OpenOptions readOnly;
-    readOnly.readOnly = true;
-    const auto connection = store::Connection::open(path, readOnly);
-    store::Statement select
-        = connection->prepare(QStringLiteral("SELECT * FROM \"Reservierungen\" ORDER BY \"ID\""));
-    QStringList rows;
-    while (select.step()) {
-        QStringList cells;
-        for (int i = 0; i < select.columnCount(); ++i)
-            cells << (select.isNull(i) ? QStringLiteral("<null>") : select.text(i));
-        rows << cells.join(QLatin1Char('|'));
-    }
-    return rows;
+    return testsupport::rows(path, QStringLiteral("Reservierungen"));
 }
 
 qint64 countOf(const QString& path, const QString& sql)

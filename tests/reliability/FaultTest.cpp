@@ -1,12 +1,12 @@
 #include "FileState.h"
-#include "LockHolder.h"
 #include "MigrationProgram.h"
 #include "TableComparison.h"
 #include "TestMount.h"
 
 #include "app/MainWindow.h"
 #include "store/Connection.h"
-#include "tests/app/ScriptedDialogs.h"
+#include "tests/support/LockHolder.h"
+#include "tests/support/ScriptedDialogs.h"
 #include "tools/SampleHotel.h"
 
 #include <QPushButton>
@@ -18,6 +18,8 @@
 
 using namespace tavik;
 using namespace tavik::reliability;
+using testsupport::LockHolder;
+using testsupport::ScriptedDialogs;
 
 namespace {
 

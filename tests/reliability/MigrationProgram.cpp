@@ -1,6 +1,6 @@
 #include "MigrationProgram.h"
 
-#include "tests/support/SettingsText.h"
+#include "tests/support/SettingsFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,18 +21,8 @@
 namespace tavik::reliability {
 
 namespace {
-const QString settingsFolder = QStringLiteral("VB and VBA Program Settings");
 // Long enough for the largest sample on a slow CI machine; a hanging run still ends the test.
 constexpr int longestRunMs = 120000;
-
-bool writeSetting(const QString& folder, const QString& application, const QString& path)
-{
-    QFile file(folder + QLatin1Char('/') + application + QStringLiteral(".conf"));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const QByteArray text = testsupport::settingsFileText(path);
-    return file.write(text) == text.size();
-}
 } // namespace
 
 QString ProgramResult::describe() const
@@ -50,9 +40,8 @@ ProgramSettings::ProgramSettings(QString configFolder)
 
 bool ProgramSettings::pointAt(const QString& source, const QString& target) const
 {
-    const QString folder = configFolder_ + QLatin1Char('/') + settingsFolder;
-    return QDir().mkpath(folder) && writeSetting(folder, QStringLiteral("Tavik 2.0"), source)
-        && writeSetting(folder, QStringLiteral("Tavik 5.0"), target);
+    return testsupport::writeSettingsFile(configFolder_, QStringLiteral("Tavik 2.0"), source)
+        && testsupport::writeSettingsFile(configFolder_, QStringLiteral("Tavik 5.0"), target);
 }
 
 QProcessEnvironment ProgramSettings::environment() const

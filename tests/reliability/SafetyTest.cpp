@@ -5,7 +5,7 @@
 
 #include "app/MainWindow.h"
 #include "store/Connection.h"
-#include "tests/app/ScriptedDialogs.h"
+#include "tests/support/ScriptedDialogs.h"
 #include "tools/SampleHotel.h"
 
 #include <QProcess>
@@ -21,6 +21,7 @@
 
 using namespace tavik;
 using namespace tavik::reliability;
+using testsupport::ScriptedDialogs;
 
 namespace {
 

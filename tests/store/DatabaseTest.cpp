@@ -190,7 +190,7 @@ void DatabaseTest::removingThePasswordKeepsEveryRecord()
         connection->execute(QStringLiteral("DELETE FROM \"Gaeste\" WHERE \"ID\" = 120"));
         connection->execute(QStringLiteral("PRAGMA user_version = 5"));
     }
-    const QStringList before = fixture::rows(file, QStringLiteral("Gaeste"), QStringLiteral("quiret"));
+    const QStringList before = fixture::rows(file, QStringLiteral("Gaeste"), {}, QStringLiteral("quiret"));
     Database database = engine_.openDatabase(file, true, false, QStringLiteral(";pwd=quiret"));
     database.newPassword(QStringLiteral("quiret"), QString());
     QVERIFY(database.tableDef(QStringLiteral("Gaeste")).schema().fields().size() == 4);

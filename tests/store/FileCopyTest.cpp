@@ -1,5 +1,6 @@
 #include "store/FileCopy.h"
 #include "store/Connection.h"
+#include "tests/support/LockHolder.h"
 
 #include <QtTest>
 
@@ -14,6 +15,7 @@ using tavik::store::Connection;
 using tavik::store::CopyProblem;
 using tavik::store::CopyResult;
 using tavik::store::fileCopy;
+using tavik::testsupport::LockHolder;
 
 Q_DECLARE_METATYPE(CopyProblem)
 
@@ -65,36 +67,6 @@ QFileDevice::Permissions modeOf(const QString& path)
     return QFileInfo(path).permissions()
         & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
 }
-
-// Another process holding SQLite's lock on a data file for as long as this object lives.
-class LockHolder {
-public:
-    LockHolder(const QString& mode, const QString& dataFile)
-    {
-        process_.start(
-            qEnvironmentVariable("TAVIK_TEST_SUPPORT_DIR") + QStringLiteral("/tavik-test-lockholder"),
-            { mode, dataFile });
-    }
-    ~LockHolder() { release(); }
-
-    bool waitUntilLocked()
-    {
-        while (!process_.canReadLine()) {
-            if (!process_.waitForReadyRead(30000))
-                return false;
-        }
-        return process_.readLine().trimmed() == "locked";
-    }
-    QString problem() { return process_.errorString() + QLatin1Char(' ') + process_.readAllStandardError(); }
-    void release()
-    {
-        process_.closeWriteChannel();
-        process_.waitForFinished();
-    }
-
-private:
-    QProcess process_;
-};
 
 } // namespace
 
@@ -232,7 +204,8 @@ void FileCopyTest::refusesAFileLockedByAnotherProcess()
 {
     QFETCH(QString, mode);
     QFETCH(QString, locked);
-    LockHolder holder(mode, path(locked));
+    LockHolder holder(mode == QLatin1String("--exclusive") ? LockHolder::Mode::Exclusive : LockHolder::Mode::Shared,
+        path(locked));
     QVERIFY2(holder.waitUntilLocked(), qPrintable(holder.problem()));
     // Only the lock tells that the file is in use: the holder has written nothing yet.
     QVERIFY(!QFileInfo::exists(path(locked) + QStringLiteral("-journal")));

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "store/Connection.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TableRows.h"
 
-#include <QByteArray>
-#include <QFile>
 #include <QString>
 #include <QStringList>
 
@@ -29,28 +29,7 @@ inline void makeFile(const QString& path, const QString& password = {}, int gues
     }
 }
 
-// Every row of a table as text, for comparing whole files before and after an operation.
-inline QStringList rows(const QString& path, const QString& table, const QString& password = {})
-{
-    tavik::store::OpenOptions options;
-    options.readOnly = true;
-    options.password = password;
-    auto connection = tavik::store::Connection::open(path, options);
-    auto select = connection->prepare(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(tavik::store::quoteIdentifier(table)));
-    QStringList result;
-    while (select.step()) {
-        QStringList cells;
-        for (int i = 0; i < select.columnCount(); ++i)
-            cells << (select.isNull(i) ? QStringLiteral("<null>") : select.text(i));
-        result << cells.join(QLatin1Char('|'));
-    }
-    return result;
-}
-
-inline QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using tavik::testsupport::bytesOf;
+using tavik::testsupport::rows;
 
 } // namespace fixture

@@ -6,7 +6,7 @@
 #include <QMap>
 #include <QString>
 
-namespace testsupport {
+namespace tavik::testsupport {
 
 // Every entry below a folder with its bytes (folders and links by their kind), so that two
 // snapshots compare equal only when nothing was added, removed or changed.
@@ -30,4 +30,4 @@ inline QMap<QString, QByteArray> folderContent(const QString& folder)
     return content;
 }
 
-} // namespace testsupport
+} // namespace tavik::testsupport

@@ -3,10 +3,10 @@
 #include <QProcess>
 #include <QString>
 
-namespace tavik::reliability {
+namespace tavik::testsupport {
 
-// Another process holding SQLite's lock on a data file, the way a running edition does, for as
-// long as the object lives (tests/support/tavik-test-lockholder).
+// Another process holding SQLite's lock on a data file, the way a running edition does, until
+// release() or the end of the object (tests/support/tavik-test-lockholder).
 class LockHolder {
 public:
     enum class Mode { Shared, Exclusive };
@@ -19,9 +19,10 @@ public:
     // True once the holder says it holds the lock; otherwise problem() says why not.
     bool waitUntilLocked();
     QString problem();
+    void release();
 
 private:
     QProcess process_;
 };
 
-} // namespace tavik::reliability
+} // namespace tavik::testsupport

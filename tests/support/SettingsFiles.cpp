@@ -1,18 +1,16 @@
-#pragma once
+#include "SettingsFiles.h"
 
-#include <QByteArray>
-#include <QString>
+#include "FileBytes.h"
+
+#include <QDir>
 
 namespace tavik::testsupport {
 
-// A settings file as the editions keep it, holding one data path under [Startup] Datenpfad. The
-// path is quoted and escaped the way QSettings' INI format reads it back, so commas, semicolons,
-// quotes, backslashes and even control characters stay exactly as they are.
-inline QByteArray settingsFileText(const QString& path)
+QByteArray settingsFileText(const QString& dataPath)
 {
     QString quoted;
     bool afterHexEscape = false;
-    for (const QChar c : path) {
+    for (const QChar c : dataPath) {
         const bool hexDigit = c.isDigit() || (c.toLower() >= u'a' && c.toLower() <= u'f');
         if (c == u'"' || c == u'\\') {
             quoted += QLatin1Char('\\') + c;
@@ -27,6 +25,14 @@ inline QByteArray settingsFileText(const QString& path)
         }
     }
     return (QStringLiteral("[Startup]\nDatenpfad=\"") + quoted + QStringLiteral("\"\n")).toUtf8();
+}
+
+bool writeSettingsFile(const QString& configHome, const QString& application, const QString& dataPath)
+{
+    const QString folder = configHome + QStringLiteral("/VB and VBA Program Settings");
+    return QDir().mkpath(folder)
+        && writeFile(
+            folder + QLatin1Char('/') + application + QStringLiteral(".conf"), settingsFileText(dataPath));
 }
 
 } // namespace tavik::testsupport

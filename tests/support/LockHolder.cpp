@@ -1,6 +1,6 @@
 #include "LockHolder.h"
 
-namespace tavik::reliability {
+namespace tavik::testsupport {
 
 namespace {
 constexpr int longestWaitMs = 30000;
@@ -16,6 +16,13 @@ LockHolder::LockHolder(Mode mode, const QString& dataFile)
 
 LockHolder::~LockHolder()
 {
+    release();
+}
+
+void LockHolder::release()
+{
+    if (process_.state() == QProcess::NotRunning)
+        return;
     // The holder lets go when its input closes.
     process_.closeWriteChannel();
     if (!process_.waitForFinished(longestWaitMs))
@@ -38,4 +45,4 @@ QString LockHolder::problem()
         + QString::fromLocal8Bit(process_.readAllStandardError());
 }
 
-} // namespace tavik::reliability
+} // namespace tavik::testsupport
