@@ -20,18 +20,25 @@ void RunLogTest::aLogLineNamesEveryPartInItsPlace_data()
     QTest::addColumn<QString>("line");
     QTest::newRow("reason only") << 0 << QStringLiteral("4. Daten importieren – keine Zahl");
     QTest::newRow("record, field and value with a line break")
-        << 1 << QStringLiteral("4. Daten importieren – Steuersatz lesen – Tabelle Reservierungen – Datensatz 7 – Feld Erw17 – Wert \"19\\n%\" – keine Zahl");
+        << 1
+        << QStringLiteral("4. Daten importieren – Steuersatz lesen – Tabelle Reservierungen – Datensatz 7 – "
+                          "Feld Erw17 – Wert \"19\\n%\" – keine Zahl");
     QTest::newRow("charge line of a reservation, SQLite's code")
-        << 2 << QStringLiteral("4. Daten importieren – Zeile speichern – Tabelle Verzehr – gehört zu Tabelle Reservierungen, Datensatz 12 – Wert \"\" – Datei voll (SQLite-Code 13)");
+        << 2
+        << QStringLiteral("4. Daten importieren – Zeile speichern – Tabelle Verzehr – gehört zu Tabelle "
+                          "Reservierungen, Datensatz 12 – Wert \"\" – Datei voll (SQLite-Code 13)");
     QTest::newRow("long value shortened")
-        << 3 << QStringLiteral("4. Daten importieren – Wert \"%1… (250 Zeichen)\" – zu lang").arg(QString(200, QLatin1Char('x')));
+        << 3
+        << QStringLiteral("4. Daten importieren – Wert \"%1… (250 Zeichen)\" – zu lang")
+               .arg(QString(200, QLatin1Char('x')));
 }
 
 void RunLogTest::aLogLineNamesEveryPartInItsPlace()
 {
     QFETCH(int, shape);
     QFETCH(QString, line);
-    SkippedOperation operation { QStringLiteral("4. Daten importieren"), {}, {}, std::nullopt, {}, {}, QStringLiteral("keine Zahl") };
+    SkippedOperation operation { QStringLiteral("4. Daten importieren"), {}, {}, std::nullopt, {}, {},
+        QStringLiteral("keine Zahl") };
     if (shape == 1) {
         operation.operation = QStringLiteral("Steuersatz lesen");
         operation.table = QStringLiteral("Reservierungen");
