@@ -26,9 +26,16 @@ void appendString(std::string& out, QStringView text)
     qsizetype i = 0;
     while (i < text.size()) {
         // Plain ASCII, most of a report, needs neither escape nor encoding.
+        // Copied as a run into room made once: appending char by char cost more than the escaping.
         if (needsNoEscape(text[i].unicode())) {
+            const qsizetype start = i;
             while (i < text.size() && needsNoEscape(text[i].unicode()))
-                out += char(text[i++].unicode());
+                ++i;
+            const std::size_t at = out.size();
+            out.resize(at + std::size_t(i - start));
+            char* plain = out.data() + at;
+            for (qsizetype k = start; k < i; ++k)
+                *plain++ = char(text[k].unicode());
             continue;
         }
         const char16_t u = text[i++].unicode();

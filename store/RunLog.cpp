@@ -5,6 +5,9 @@
 
 #include <QStringList>
 
+#include <algorithm>
+#include <charconv>
+
 namespace tavik::store {
 
 void RunLog::skipped(SkippedOperation operation)
@@ -36,27 +39,37 @@ QString shortened(const QString& value)
 }
 } // namespace
 
+// Built in one piece instead of a list of formatted parts: a run can log hundreds of thousands.
 QString RunLog::describe(const SkippedOperation& operation)
 {
-    QStringList parts{texts::taskName(operation.task)};
+    constexpr QStringView separator = u" – ";
+    QString line;
+    line.reserve(128 + std::min<qsizetype>(operation.value.size(), 256));
+    line.append(texts::taskName(operation.task));
     if (!operation.operation.isEmpty())
-        parts << operation.operation;
+        line.append(separator).append(operation.operation);
     if (!operation.table.isEmpty())
-        parts << QStringLiteral("Tabelle %1").arg(operation.table);
-    if (operation.recordKey)
-        parts << QStringLiteral("Datensatz %1").arg(*operation.recordKey);
+        line.append(separator).append(u"Tabelle ").append(operation.table);
+    if (operation.recordKey) {
+        char digits[24];
+        const auto written = std::to_chars(digits, digits + sizeof digits, *operation.recordKey);
+        line.append(separator).append(u"Datensatz ").append(QLatin1StringView(digits, written.ptr - digits));
+    }
     if (!operation.field.isEmpty())
-        parts << QStringLiteral("Feld %1").arg(operation.field);
+        line.append(separator).append(u"Feld ").append(operation.field);
     if (!operation.ownerTable.isEmpty())
-        parts << (operation.ownerKey ? QStringLiteral("gehört zu Tabelle %1, Datensatz %2")
-                                           .arg(operation.ownerTable)
-                                           .arg(*operation.ownerKey)
-                                     : QStringLiteral("gehört zu Tabelle %1").arg(operation.ownerTable));
+        line.append(separator).append(operation.ownerKey ? QStringLiteral("gehört zu Tabelle %1, Datensatz %2")
+                                                               .arg(operation.ownerTable)
+                                                               .arg(*operation.ownerKey)
+                                                         : QStringLiteral("gehört zu Tabelle %1").arg(operation.ownerTable));
     if (!operation.value.isNull())
-        parts << QStringLiteral("Wert \"%1\"").arg(shortened(operation.value));
-    parts << (operation.sqliteCode == 0 ? operation.reason
-                                        : QStringLiteral("%1 (SQLite-Code %2)").arg(operation.reason).arg(operation.sqliteCode));
-    return visibleText(parts.join(QStringLiteral(" – ")));
+        line.append(separator).append(u"Wert \"").append(shortened(operation.value)).append(u'"');
+    line.append(separator);
+    if (operation.sqliteCode == 0)
+        line.append(operation.reason);
+    else
+        line.append(QStringLiteral("%1 (SQLite-Code %2)").arg(operation.reason).arg(operation.sqliteCode));
+    return visibleText(line);
 }
 
 } // namespace tavik::store

@@ -17,7 +17,9 @@ void RunLogFile::add(const SkippedOperation& operation)
 {
     if (finished_)
         return;
-    lines_.append((RunLog::describe(operation) + QLatin1Char('\n')).toUtf8());
+    QString line = RunLog::describe(operation);
+    line.append(u'\n');
+    lines_.append(line.toUtf8());
     ++count_;
 }
 

@@ -8,6 +8,8 @@ namespace {
 // show the text after it backwards.
 bool isHidden(char16_t c)
 {
+    if (c >= 0x20 && c < 0x7f)
+        return false; // printable ASCII, nearly every character of a log, decided in one test
     return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029 || (c >= 0x202a && c <= 0x202e)
         || (c >= 0x2066 && c <= 0x2069);
 }
