@@ -18,8 +18,7 @@ inline const QString oneSkipped = QStringLiteral("1 Vorgang wurde");
 inline const QString severalSkipped = QStringLiteral("%1 Vorgänge wurden");
 inline const QString skippedSuffix = QStringLiteral(" übersprungen; ");
 inline const QString logWrittenTo = QStringLiteral("das Protokoll steht in \"%1\".");
-inline const QString logNotWrittenTo
-    = QStringLiteral("das Protokoll konnte nicht nach \"%1\" geschrieben werden.");
+inline const QString logNotWrittenTo = QStringLiteral("das Protokoll konnte nicht nach \"%1\" geschrieben werden.");
 
 // The batch mode.
 inline const QString emptyVat
@@ -54,10 +53,8 @@ inline const QString sourceTaken = QStringLiteral("Quelle: %1");
 inline const QString fileCopied = QStringLiteral("Datei kopiert (%1)");
 inline const QString sourcesBound = QStringLiteral("Reservierungen und Verzehr der Kopie geöffnet");
 inline const QString articlesGivenRate = QStringLiteral("%1 Artikel ohne Steuersatz erhielten \"%2\"");
-inline const QString fieldsAdded
-    = QStringLiteral("%1 Felder zugefügt (Einstellungen %2, Tabelle1 %3, Tabelle2 %4)");
-inline const QString reservationsImported
-    = QStringLiteral("%1 Reservierungen, %2 Verzehrzeilen, Summen geschrieben");
+inline const QString fieldsAdded = QStringLiteral("%1 Felder zugefügt (Einstellungen %2, Tabelle1 %3, Tabelle2 %4)");
+inline const QString reservationsImported = QStringLiteral("%1 Reservierungen, %2 Verzehrzeilen, Summen geschrieben");
 inline const QString markedImported = QStringLiteral("als \"importiert\" gekennzeichnet");
 
 } // namespace tavik::app::texts

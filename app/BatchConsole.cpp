@@ -22,7 +22,8 @@ namespace tavik::app {
 namespace {
 constexpr int barWidth = 30;
 constexpr qint64 redrawEveryMs = 100;
-const QString vatQuestion = QStringLiteral("Bitte geben Sie die MwSt. für Speisen und Getränke ein (Minibar, Restaurant usw.) [19]: ");
+const QString vatQuestion
+    = QStringLiteral("Bitte geben Sie die MwSt. für Speisen und Getränke ein (Minibar, Restaurant usw.) [19]: ");
 
 bool isTerminal(std::FILE* stream)
 {

@@ -36,8 +36,11 @@ QString summaryTable(const BatchReport& report, const store::RunLog& log, const 
     lines << QStringLiteral("%1  %2  %3  %4").arg(QStringLiteral("Aufgabe"), -nameWidth).arg(QStringLiteral("Ergebnis"), -resultWidth)
                  .arg(QStringLiteral("Übersprungen"), 12).arg(QStringLiteral("Zeit"), 8);
     for (const TaskRecord& task : report.tasks)
-        lines << QStringLiteral("%1  %2  %3  %4").arg(store::texts::taskName(task.task), -nameWidth).arg(visibleText(task.result), -resultWidth)
-                     .arg(task.skipped, 12).arg(seconds(task.seconds, numberFormat), 8);
+        lines << QStringLiteral("%1  %2  %3  %4")
+                     .arg(store::texts::taskName(task.task), -nameWidth)
+                     .arg(visibleText(task.result), -resultWidth)
+                     .arg(task.skipped, 12)
+                     .arg(seconds(task.seconds, numberFormat), 8);
     lines << QStringLiteral("Gesamtzeit: %1").arg(seconds(report.totalSeconds, numberFormat));
     if (!report.backup.isEmpty())
         lines << QStringLiteral("Sicherung: %1").arg(visibleText(report.backup));

@@ -172,7 +172,7 @@ std::optional<QString> BatchRun::takeVatAnswer()
 void BatchRun::beginTask(store::RunTask task)
 {
     console_.taskStarted(store::texts::taskName(task));
-    report_.tasks.append(TaskRecord{task, texts::taskCutOff, {}, 0, 0});
+    report_.tasks.append(TaskRecord { task, texts::taskCutOff, {}, 0, 0 });
     skippedBeforeTask_ = log_.skippedTotal();
     taskClock_.start();
 }
@@ -214,7 +214,10 @@ void BatchRun::prepareTarget()
     currentTask().counts = QJsonObject{{QStringLiteral("Einstellungen"), added.addedToEinstellungen},
                                 {QStringLiteral("Tabelle1"), added.addedToTabelle1},
                                 {QStringLiteral("Tabelle2"), added.addedToTabelle2}};
-    endTask(texts::fieldsAdded.arg(added.total()).arg(added.addedToEinstellungen).arg(added.addedToTabelle1).arg(added.addedToTabelle2));
+    endTask(texts::fieldsAdded.arg(added.total())
+                .arg(added.addedToEinstellungen)
+                .arg(added.addedToTabelle1)
+                .arg(added.addedToTabelle2));
 }
 
 qint64 BatchRun::importReservations()
@@ -278,7 +281,8 @@ int BatchRun::stop(int status, const QString& message, const QString& cause)
     report_.totalSeconds = runClock_.elapsed() / 1000.0;
     // A check says what it did not change before it says how a real run would end.
     if (options_.check)
-        console_.result(nothingChangedLine() + QLatin1Char('\n') + (checkNotRun_ ? texts::checkNotRun : texts::wouldStop.arg(status)));
+        console_.result(nothingChangedLine() + QLatin1Char('\n')
+            + (checkNotRun_ ? texts::checkNotRun : texts::wouldStop.arg(status)));
     // What the tasks did matters most where they all ran and were undone.
     if ((options_.check && !report_.tasks.isEmpty()) || status == TooManySkipped)
         console_.result(summary());

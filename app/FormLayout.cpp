@@ -100,8 +100,7 @@ const std::array<TextLabel, 13> textLabels { {
         leftAligned },
     { &FormLayout::Label10, "Label10", { 3000, 5640, 2535, 375 }, taskCaption(store::RunTask::Import), taskFont, {},
         leftAligned },
-    { &FormLayout::Labelct, "Labelct", { 480, 6600, 8295, 375 }, "0", largeArial, qRgb(255, 255, 255),
-        centred },
+    { &FormLayout::Labelct, "Labelct", { 480, 6600, 8295, 375 }, "0", largeArial, qRgb(255, 255, 255), centred },
     { &FormLayout::Label13, "Label13", { 240, 8040, 9015, 855 },
         "Beim Punkt \"4. Daten importieren\" kann es möglich sein, dass sich bis zu 5 Minuten nichts zu "
         "bewegt. Haben Sie hier bitte Geduld.",

@@ -149,12 +149,10 @@ QJsonObject fieldsBesideSkipped(const BatchReport& report)
 {
     QJsonArray tasks;
     for (const TaskRecord& task : report.tasks)
-        tasks.append(QJsonObject{{QStringLiteral("id"), QLatin1String(store::taskId(task.task))},
-                                 {QStringLiteral("name"), store::texts::taskName(task.task)},
-                                 {QStringLiteral("result"), task.result},
-                                 {QStringLiteral("counts"), task.counts},
-                                 {QStringLiteral("skipped"), task.skipped},
-                                 {QStringLiteral("seconds"), task.seconds}});
+        tasks.append(QJsonObject { { QStringLiteral("id"), QLatin1String(store::taskId(task.task)) },
+            { QStringLiteral("name"), store::texts::taskName(task.task) }, { QStringLiteral("result"), task.result },
+            { QStringLiteral("counts"), task.counts }, { QStringLiteral("skipped"), task.skipped },
+            { QStringLiteral("seconds"), task.seconds } });
     QJsonValue skipLimit;
     if (const std::optional<SkipLimitRecord>& limit = report.skipLimit) {
         const auto pathOrNull = [](const QString& path) { return path.isEmpty() ? QJsonValue() : QJsonValue(path); };

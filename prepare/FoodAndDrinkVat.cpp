@@ -25,8 +25,7 @@ void logForArticle(store::RunLog& log, const EngineError& error, std::optional<q
     if (!value.isNull())
         context.field = rate.field();
     log.skipped(store::RunTask::FoodAndDrinkVat,
-        EngineError(error.kind(), context, error.sqliteMessage(), error.sqliteCode(), error.extendedCode()),
-        value);
+        EngineError(error.kind(), context, error.sqliteMessage(), error.sqliteCode(), error.extendedCode()), value);
 }
 
 // Sets the rate of the current article when it has none; true when a value is now pending.

@@ -50,10 +50,10 @@ void logNotAdded(store::RunLog& log, const FieldSeries& series, int fromNumber)
 {
     if (fromNumber > series.last)
         return;
-    log.skipped(store::SkippedOperation { store::RunTask::Fields, texts::fieldsNotAdded(),
-        QString::fromLatin1(series.table), std::nullopt,
-        texts::fieldRange(fieldName(series, fromNumber), fieldName(series, series.last)), QString(),
-        texts::stoppedAtError() });
+    log.skipped(
+        store::SkippedOperation { store::RunTask::Fields, texts::fieldsNotAdded(), QString::fromLatin1(series.table),
+            std::nullopt, texts::fieldRange(fieldName(series, fromNumber), fieldName(series, series.last)), QString(),
+            texts::stoppedAtError() });
 }
 
 void addSeriesUntilFirstError(

@@ -48,13 +48,13 @@ std::shared_ptr<Connection> Engine::connect(const QString& path, const OpenOptio
         if (std::shared_ptr<Connection> existing = found->second.lock(); existing && existing->isOpen()) {
             if (options.exclusive || existing->isExclusive())
                 throw EngineError(EngineError::Kind::InUse, contextFor(path, EngineOperation::Open),
-                                  QStringLiteral("file already open in this program"));
+                    QStringLiteral("file already open in this program"));
             if (!existing->passwordMatches(options.password))
                 throw EngineError(EngineError::Kind::NotADataFile, contextFor(path, EngineOperation::Open),
-                                  QStringLiteral("file is encrypted or is not a database"));
+                    QStringLiteral("file is encrypted or is not a database"));
             if (existing->isReadOnly() && !options.readOnly)
                 throw EngineError(EngineError::Kind::InUse, contextFor(path, EngineOperation::Open),
-                                  QStringLiteral("file already open read-only in this program"));
+                    QStringLiteral("file already open read-only in this program"));
             return existing;
         }
     }

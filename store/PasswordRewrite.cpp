@@ -16,10 +16,11 @@ void verifyRewrittenFile(const QString& path, const QString& password)
     options.readOnly = true;
     options.password = password;
     std::unique_ptr<Connection> check = Connection::open(path, options);
-    Statement quickCheck = check->prepare(QStringLiteral("PRAGMA quick_check"), check->context(EngineOperation::VerifyRewrittenFile));
+    Statement quickCheck
+        = check->prepare(QStringLiteral("PRAGMA quick_check"), check->context(EngineOperation::VerifyRewrittenFile));
     if (!quickCheck.step() || quickCheck.text(0) != QLatin1String("ok"))
-        throw EngineError(EngineError::Kind::NotADataFile, check->context(EngineOperation::VerifyRewrittenFile),
-                          quickCheck.text(0));
+        throw EngineError(
+            EngineError::Kind::NotADataFile, check->context(EngineOperation::VerifyRewrittenFile), quickCheck.text(0));
 }
 
 } // namespace
@@ -66,12 +67,14 @@ void Connection::rewriteWithPassword(const QString& newPassword)
     exportTo(rewritten.fileName(), newPassword);
     verifyRewrittenFile(rewritten.fileName(), newPassword);
     if (!syncFile(rewritten.fileName()))
-        throw EngineError(EngineError::Kind::Io, context(EngineOperation::ChangePassword), QStringLiteral("cannot sync rewritten file"));
+        throw EngineError(EngineError::Kind::Io, context(EngineOperation::ChangePassword),
+            QStringLiteral("cannot sync rewritten file"));
 
     close();
     if (!replaceFile(rewritten.fileName(), path_)) {
         openHandle();
-        throw EngineError(EngineError::Kind::Io, context(EngineOperation::ChangePassword), QStringLiteral("cannot replace file"));
+        throw EngineError(
+            EngineError::Kind::Io, context(EngineOperation::ChangePassword), QStringLiteral("cannot replace file"));
     }
     rewritten.setAutoRemove(false);
     syncFolder(original.absolutePath());

@@ -247,7 +247,8 @@ void RecordSource::refresh()
     std::shared_ptr<Connection> connection = engine_.connect(databaseName_, options);
     TableSchema schema = TableSchema::read(*connection, table_);
     Statement keys = connection->prepare(
-        QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(quoteIdentifier(schema.table())), context(EngineOperation::Refresh));
+        QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(quoteIdentifier(schema.table())),
+        context(EngineOperation::Refresh));
     KeyRuns loaded;
     while (keys.step())
         loaded.append(keys.integer(0));
@@ -676,7 +677,7 @@ void RecordSource::checkText(int index, QStringView text) const
         checkLength(index, characterCount(text));
     if (text.isEmpty() && !field.allowZeroLength)
         throw EngineError(EngineError::Kind::ZeroLengthNotAllowed, context(EngineOperation::AssignField, index),
-                          QStringLiteral("zero-length text not allowed"));
+            QStringLiteral("zero-length text not allowed"));
 }
 
 void RecordSource::checkLength(int index, qsizetype characters) const
@@ -684,18 +685,21 @@ void RecordSource::checkLength(int index, qsizetype characters) const
     const FieldInfo& field = schema_.field(index);
     if (field.kind == FieldKind::Text && characters > field.size)
         throw EngineError(EngineError::Kind::ValueTooLong, context(EngineOperation::AssignField, index),
-                          QStringLiteral("value of %1 characters exceeds the field size %2").arg(characters).arg(field.size));
+            QStringLiteral("value of %1 characters exceeds the field size %2").arg(characters).arg(field.size));
 }
 
 // A field that cannot be assigned is refused before anything else, with the record as it was.
 void RecordSource::failUnassignable(int index) const
 {
     if (index < 0 || index >= static_cast<int>(pending_.size()))
-        throw EngineError(EngineError::Kind::NoSuchField, context(EngineOperation::AssignField), QStringLiteral("no such field"));
+        throw EngineError(
+            EngineError::Kind::NoSuchField, context(EngineOperation::AssignField), QStringLiteral("no such field"));
     if (schema_.field(index).kind == FieldKind::AutoNumber)
-        throw EngineError(EngineError::Kind::ReadOnlyField, context(EngineOperation::AssignField, index), QStringLiteral("field is read-only"));
+        throw EngineError(EngineError::Kind::ReadOnlyField, context(EngineOperation::AssignField, index),
+            QStringLiteral("field is read-only"));
     if (currentUnread_ && !adding_)
-        throw EngineError(EngineError::Kind::RecordUnread, context(EngineOperation::AssignField, index), QStringLiteral("record could not be read"));
+        throw EngineError(EngineError::Kind::RecordUnread, context(EngineOperation::AssignField, index),
+            QStringLiteral("record could not be read"));
     throw std::logic_error("failUnassignable called for an assignable field");
 }
 

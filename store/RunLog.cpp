@@ -23,8 +23,8 @@ void RunLog::skipped(SkippedOperation operation)
 void RunLog::skipped(RunTask task, const EngineError& error, const QString& value)
 {
     const ErrorContext& context = error.context();
-    SkippedOperation operation{task, germanOperation(context), context.table, context.recordKey, context.field, value,
-                               germanMessage(error)};
+    SkippedOperation operation { task, germanOperation(context), context.table, context.recordKey, context.field, value,
+        germanMessage(error) };
     operation.sqliteCode = error.extendedCode();
     operation.sqliteMessage = error.sqliteMessage();
     skipped(std::move(operation));
@@ -58,10 +58,11 @@ QString RunLog::describe(const SkippedOperation& operation)
     if (!operation.field.isEmpty())
         line.append(separator).append(u"Feld ").append(operation.field);
     if (!operation.ownerTable.isEmpty())
-        line.append(separator).append(operation.ownerKey ? QStringLiteral("gehört zu Tabelle %1, Datensatz %2")
-                                                               .arg(operation.ownerTable)
-                                                               .arg(*operation.ownerKey)
-                                                         : QStringLiteral("gehört zu Tabelle %1").arg(operation.ownerTable));
+        line.append(separator).append(operation.ownerKey
+                ? QStringLiteral("gehört zu Tabelle %1, Datensatz %2")
+                      .arg(operation.ownerTable)
+                      .arg(*operation.ownerKey)
+                : QStringLiteral("gehört zu Tabelle %1").arg(operation.ownerTable));
     if (!operation.value.isNull())
         line.append(separator).append(u"Wert \"").append(shortened(operation.value)).append(u'"');
     line.append(separator);

@@ -52,10 +52,10 @@ void Transaction::commit()
     if (!connection_.inTransaction()) {
         open_ = false;
         throw EngineError(EngineError::Kind::Io, connection_.context(EngineOperation::Commit),
-                          QStringLiteral("the transaction was rolled back after an error"));
+            QStringLiteral("the transaction was rolled back after an error"));
     }
     connection_.execute(name_.isEmpty() ? QStringLiteral("COMMIT") : QStringLiteral("RELEASE ") + name_,
-                        connection_.context(EngineOperation::Commit));
+        connection_.context(EngineOperation::Commit));
     open_ = false;
 }
 

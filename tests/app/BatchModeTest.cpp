@@ -59,8 +59,10 @@ private slots:
         target_ = dir_->filePath(QStringLiteral("tavik_50.mdb"));
         tools::writeOlderEditionFile(source_, tools::SampleOptions{80, 21, {}});
         tools::writeNewerEditionFile(target_);
-        QVERIFY(testsupport::writeSettingsFile(dir_->filePath(QStringLiteral("config")), QStringLiteral("Tavik 2.0"), source_));
-        QVERIFY(testsupport::writeSettingsFile(dir_->filePath(QStringLiteral("config")), QStringLiteral("Tavik 5.0"), target_));
+        QVERIFY(testsupport::writeSettingsFile(
+            dir_->filePath(QStringLiteral("config")), QStringLiteral("Tavik 2.0"), source_));
+        QVERIFY(testsupport::writeSettingsFile(
+            dir_->filePath(QStringLiteral("config")), QStringLiteral("Tavik 5.0"), target_));
     }
 
     void migratesAndReportsWhatItDid_data()

@@ -96,8 +96,10 @@ private slots:
         const QString target = dir.filePath(QStringLiteral("tavik_50.mdb"));
         tools::writeOlderEditionFile(source, tools::SampleOptions{60, 5, {}});
         tools::writeNewerEditionFile(target);
-        QVERIFY(testsupport::writeSettingsFile(dir.filePath(QStringLiteral("config")), QStringLiteral("Tavik 2.0"), source));
-        QVERIFY(testsupport::writeSettingsFile(dir.filePath(QStringLiteral("config")), QStringLiteral("Tavik 5.0"), target));
+        QVERIFY(testsupport::writeSettingsFile(
+            dir.filePath(QStringLiteral("config")), QStringLiteral("Tavik 2.0"), source));
+        QVERIFY(testsupport::writeSettingsFile(
+            dir.filePath(QStringLiteral("config")), QStringLiteral("Tavik 5.0"), target));
         environment_.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
 
         QProcess program;

@@ -21,9 +21,8 @@ namespace {
 
 // Words of English prose a German user must never meet, as whole words in any case.
 const QRegularExpression englishWords(
-    QStringLiteral(
-        "\\b(error|errors|failed|failure|cannot|could not|file|files|permission|denied|no such|not found|"
-        "database|disk|space|invalid|unable|warning|unknown|missing|the|not)\\b"),
+    QStringLiteral("\\b(error|errors|failed|failure|cannot|could not|file|files|permission|denied|no such|not found|"
+                   "database|disk|space|invalid|unable|warning|unknown|missing|the|not)\\b"),
     QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
 
 // What is not prose: quoted names, paths and the option names, which stay as the user typed them.
@@ -52,13 +51,11 @@ QStringList englishIn(const QString& where, const QString& text)
 // The report's texts written for the user; paths, values and SQLite's own message are not.
 QStringList reportTexts(const QJsonObject& report)
 {
-    QStringList texts { report[QStringLiteral("message")].toString(),
-        report[QStringLiteral("cause")].toString() };
+    QStringList texts { report[QStringLiteral("message")].toString(), report[QStringLiteral("cause")].toString() };
     for (const QJsonValue& task : report[QStringLiteral("tasks")].toArray())
         texts << task[QStringLiteral("name")].toString() << task[QStringLiteral("result")].toString();
     for (const QJsonValue& skipped : report[QStringLiteral("skipped")].toArray())
-        texts << skipped[QStringLiteral("reason")].toString()
-              << skipped[QStringLiteral("operation")].toString()
+        texts << skipped[QStringLiteral("reason")].toString() << skipped[QStringLiteral("operation")].toString()
               << skipped[QStringLiteral("task")].toString();
     return texts;
 }
@@ -117,8 +114,7 @@ bool GermanOnlyTest::prepare(const QString& situation, QStringList& arguments)
     if (situation == QLatin1String("older file no data file"))
         return testsupport::writeFile(hotel_->source(), QByteArray("Zimmerliste\n").repeated(400));
     if (situation == QLatin1String("older file with another password")) {
-        tools::writeOlderEditionFile(
-            hotel_->source(), tools::SampleOptions { 5, 1, QStringLiteral("anders") });
+        tools::writeOlderEditionFile(hotel_->source(), tools::SampleOptions { 5, 1, QStringLiteral("anders") });
         return true;
     }
     if (situation == QLatin1String("target damaged") || situation == QLatin1String("backup damaged")) {
@@ -175,8 +171,7 @@ void GermanOnlyTest::failedRunsSpeakGerman_data()
         << "" << (run + QStringList { QStringLiteral("--max-skipped"), QStringLiteral("viele") }) << 2;
     QTest::newRow("no VAT answer without a terminal") << "" << QStringList { batch } << 2;
     QTest::newRow("report folder takes no file")
-        << "" << (run + QStringList { QStringLiteral("--report"), QStringLiteral("/proc/bericht.json") })
-        << 2;
+        << "" << (run + QStringList { QStringLiteral("--report"), QStringLiteral("/proc/bericht.json") }) << 2;
     QTest::newRow("report names the target") << "report names the target" << run << 2;
     QTest::newRow("no backup to restore") << "" << QStringList { QStringLiteral("--restore") } << 2;
     QTest::newRow("odd values skipped") << "odd values" << run << 0;

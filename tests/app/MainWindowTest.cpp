@@ -13,9 +13,9 @@
 #include "AppTestFiles.h"
 
 using namespace tavik;
-using testsupport::ScriptedDialogs;
 using testfiles::bytesOf;
 using testfiles::firstValue;
+using testsupport::ScriptedDialogs;
 
 namespace {
 

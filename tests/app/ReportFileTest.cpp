@@ -25,8 +25,9 @@ QStringList oddValues()
 
 store::SkippedOperation entry(int number, const QString& value)
 {
-    store::SkippedOperation operation{store::RunTask::Import, QStringLiteral("Verzehrzeile schreiben"), QStringLiteral("Verzehr"), std::nullopt,
-                                      QStringLiteral("Ve%1").arg(number), value, QStringLiteral("keine Zahl (\"%1\")").arg(value)};
+    store::SkippedOperation operation { store::RunTask::Import, QStringLiteral("Verzehrzeile schreiben"),
+        QStringLiteral("Verzehr"), std::nullopt, QStringLiteral("Ve%1").arg(number), value,
+        QStringLiteral("keine Zahl (\"%1\")").arg(value) };
     if (number % 3 == 0) {
         operation.table = QStringLiteral("Reservierungen");
         operation.recordKey = 1000000 + number;
@@ -45,10 +46,10 @@ QByteArray expectedDocument(const app::BatchReport& report, const QList<store::S
 {
     QJsonArray skipped;
     for (const store::SkippedOperation& operation : operations) {
-        QJsonObject object{{"task", QStringLiteral("4. Daten importieren")}, {"operation", operation.operation}, {"table", operation.table},
-                           {"field", operation.field}, {"reason", operation.reason},
-                           {"record", operation.recordKey ? QJsonValue(double(*operation.recordKey)) : QJsonValue()},
-                           {"value", operation.value.isNull() ? QJsonValue() : QJsonValue(operation.value)}};
+        QJsonObject object { { "task", QStringLiteral("4. Daten importieren") }, { "operation", operation.operation },
+            { "table", operation.table }, { "field", operation.field }, { "reason", operation.reason },
+            { "record", operation.recordKey ? QJsonValue(double(*operation.recordKey)) : QJsonValue() },
+            { "value", operation.value.isNull() ? QJsonValue() : QJsonValue(operation.value) } };
         if (!operation.ownerTable.isEmpty()) {
             object.insert("ownerTable", operation.ownerTable);
             object.insert("ownerRecord", operation.ownerKey ? QJsonValue(double(*operation.ownerKey)) : QJsonValue());
@@ -56,14 +57,14 @@ QByteArray expectedDocument(const app::BatchReport& report, const QList<store::S
         skipped.append(object);
     }
     // The tasks of sampleReport(): a script finds them by id, a user reads the name.
-    const QList<QPair<QString, QString>> idsAndNames{{"copy", QStringLiteral("1. Datenbank kopieren")},
-                                                     {"import", QStringLiteral("4. Daten importieren")}};
+    const QList<QPair<QString, QString>> idsAndNames { { "copy", QStringLiteral("1. Datenbank kopieren") },
+        { "import", QStringLiteral("4. Daten importieren") } };
     QJsonArray tasks;
     for (qsizetype index = 0; index < report.tasks.size(); ++index) {
         const app::TaskRecord& task = report.tasks.at(index);
-        tasks.append(QJsonObject{{"id", idsAndNames.at(index).first}, {"name", idsAndNames.at(index).second},
-                                 {"result", task.result}, {"counts", task.counts}, {"skipped", task.skipped},
-                                 {"seconds", task.seconds}});
+        tasks.append(QJsonObject { { "id", idsAndNames.at(index).first }, { "name", idsAndNames.at(index).second },
+            { "result", task.result }, { "counts", task.counts }, { "skipped", task.skipped },
+            { "seconds", task.seconds } });
     }
     const QJsonObject document{{"source", report.paths.Datenpfad_alt}, {"target", report.paths.Datenpfad_neu},
                                {"backup", report.backup}, {"keptBackup", QJsonValue()}, {"tasks", tasks},
@@ -81,10 +82,10 @@ app::BatchReport sampleReport(const QString& folder)
     report.paths.Datenpfad_alt = folder + QStringLiteral("/Krone \"alt\"/tavik_20.mdb");
     report.paths.Datenpfad_neu = folder + QStringLiteral("/tavik_50.mdb");
     report.backup = folder + QStringLiteral("/tavik_50.ba0");
-    report.tasks = {app::TaskRecord{store::RunTask::Copy, QStringLiteral("Datei kopiert (1,2 MB)"),
-                                    QJsonObject{{"bytes", 1234567.0}}, 0, 0.25},
-                    app::TaskRecord{store::RunTask::Import, QStringLiteral("3 Reservierungen"),
-                                    QJsonObject{{"reservations", 3.0}, {"chargeLines", 12.0}}, 25, 1.5}};
+    report.tasks = { app::TaskRecord { store::RunTask::Copy, QStringLiteral("Datei kopiert (1,2 MB)"),
+                         QJsonObject { { "bytes", 1234567.0 } }, 0, 0.25 },
+        app::TaskRecord { store::RunTask::Import, QStringLiteral("3 Reservierungen"),
+            QJsonObject { { "reservations", 3.0 }, { "chargeLines", 12.0 } }, 25, 1.5 } };
     report.totalSeconds = 1.75;
     report.message = QStringLiteral("Sie können jetzt Tavik 5.0 starten");
     // A nested object whose keys sort around "skipped" and "source", where the stream splits the document.

@@ -14,8 +14,8 @@
 #include "AppTestFiles.h"
 
 using namespace tavik;
-using testsupport::ScriptedDialogs;
 using testfiles::bytesOf;
+using testsupport::ScriptedDialogs;
 namespace selection = app::sourceSelection;
 
 namespace {
@@ -24,7 +24,7 @@ namespace {
 QStringList contentOf(const QString& path, const QString& password = {})
 {
     QStringList rows;
-    for (const QString table : {"Reservierungen", "Einstellungen", "Artikel", "Verzehr"}) {
+    for (const QString table : { "Reservierungen", "Einstellungen", "Artikel", "Verzehr" }) {
         for (const QString& row : testsupport::rows(path, table, {}, password))
             rows << table + QLatin1Char('|') + row;
     }

@@ -1,5 +1,5 @@
-#include "app/ShellTasks.h"
 #include "app/StartUp.h"
+#include "app/ShellTasks.h"
 #include "app/UserSettings.h"
 #include "store/Connection.h"
 #include "store/DataControls.h"
@@ -330,17 +330,17 @@ void StartUpTest::theLogKeepsOneLinePerEntry()
     app::StartupBackup backup;
     backup.backup = folder.filePath(QStringLiteral("Krone\nBad\x1b[2J/tavik_50.ba0"));
     app::noteBackups(backup, log);
-    const store::SkippedOperation odd{store::RunTask::Import, QStringLiteral("Steuersatz lesen"),
-                                      QStringLiteral("Reservierungen"), 7, QStringLiteral("Re18"),
-                                      QStringLiteral("M\u00fcl\nler\x1b[31m"), QStringLiteral("keine Zahl")};
+    const store::SkippedOperation odd { store::RunTask::Import, QStringLiteral("Steuersatz lesen"),
+        QStringLiteral("Reservierungen"), 7, QStringLiteral("Re18"), QStringLiteral("M\u00fcl\nler\x1b[31m"),
+        QStringLiteral("keine Zahl") };
     const QString oddLine = QStringLiteral("4. Daten importieren \u2013 Steuersatz lesen \u2013 Tabelle Reservierungen \u2013 "
                                            "Datensatz 7 \u2013 Feld Re18 \u2013 Wert \"M\u00fcl\\nler\\x1b[31m\" \u2013 keine Zahl");
     // More than the log keeps in memory: the file still lists every one, in order.
     QStringList expected{QStringLiteral("Sicherung der Tavik 5.0 Datendatei: ") + folder.filePath(QStringLiteral("Krone\\nBad\\x1b[2J/tavik_50.ba0")),
                          QStringLiteral("\u00dcbersprungene Vorg\u00e4nge: %1").arg(store::RunLog::keptEntries + 6)};
     for (int key = 1; key <= store::RunLog::keptEntries + 5; ++key) {
-        log.skipped(store::SkippedOperation{store::RunTask::Fields, {}, QStringLiteral("Tabelle1"), key,
-                                            QStringLiteral("Feld%1").arg(key), {}, QStringLiteral("gesperrt")});
+        log.skipped(store::SkippedOperation { store::RunTask::Fields, {}, QStringLiteral("Tabelle1"), key,
+            QStringLiteral("Feld%1").arg(key), {}, QStringLiteral("gesperrt") });
         expected << QStringLiteral("3. Datenfelder zuf\u00fcgen \u2013 Tabelle Tabelle1 \u2013 Datensatz %1 \u2013 Feld Feld%1 \u2013 gesperrt").arg(key);
     }
     log.skipped(odd);

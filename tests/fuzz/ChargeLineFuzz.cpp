@@ -166,9 +166,9 @@ private:
     static void checkTotals(const Input& input, const QList<QVariantMap>& lines, const QVariantMap& after)
     {
         const QLocale& format = input.numberFormat;
-        const tavik::testsupport::SettingsRates settings = tavik::testsupport::readSettingsRates(
-            input.settings.value(QStringLiteral("MwSt")).toString(),
-            input.settings.value(QStringLiteral("Zusatz10")).toString(), format);
+        const tavik::testsupport::SettingsRates settings
+            = tavik::testsupport::readSettingsRates(input.settings.value(QStringLiteral("MwSt")).toString(),
+                input.settings.value(QStringLiteral("Zusatz10")).toString(), format);
         const QStringList written { textOf(after, "Erw17"), textOf(after, "Erw18"), textOf(after, "Erw19"),
             textOf(after, "Re17") };
         const QStringList summed = tavik::testsupport::totalTexts(

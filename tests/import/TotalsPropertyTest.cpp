@@ -107,8 +107,8 @@ QString describe(const Sums& sums)
 }
 
 // Every disagreement between a reservation's totals, its lines and what it was typed as.
-QStringList disagreements(const QString& source, const QString& target, const QString& MwSt,
-    const QString& Zusatz10, const QLocale& numberFormat)
+QStringList disagreements(const QString& source, const QString& target, const QString& MwSt, const QString& Zusatz10,
+    const QLocale& numberFormat)
 {
     const QChar separator = numberFormat.decimalPoint().front();
     const Rates typedRates = ratesOf(MwSt, Zusatz10, separator);

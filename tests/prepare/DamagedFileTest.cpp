@@ -53,8 +53,7 @@ void DamagedFileTest::skippedOperationsShowInTheLog()
     for (const SkippedOperation& skipped : log.firstSkipped()) {
         entries << QStringLiteral("%1|%2|%3|%4|%5|%6")
                        .arg(tavik::store::texts::taskName(skipped.task), skipped.operation, skipped.table,
-                           skipped.recordKey ? QString::number(*skipped.recordKey) : "-", skipped.field,
-                           skipped.value);
+                           skipped.recordKey ? QString::number(*skipped.recordKey) : "-", skipped.field, skipped.value);
         QVERIFY(!RunLog::describe(skipped).isEmpty());
     }
     QCOMPARE(entries,

@@ -204,8 +204,8 @@ void FileCopyTest::refusesAFileLockedByAnotherProcess()
 {
     QFETCH(QString, mode);
     QFETCH(QString, locked);
-    LockHolder holder(mode == QLatin1String("--exclusive") ? LockHolder::Mode::Exclusive : LockHolder::Mode::Shared,
-        path(locked));
+    LockHolder holder(
+        mode == QLatin1String("--exclusive") ? LockHolder::Mode::Exclusive : LockHolder::Mode::Shared, path(locked));
     QVERIFY2(holder.waitUntilLocked(), qPrintable(holder.problem()));
     // Only the lock tells that the file is in use: the holder has written nothing yet.
     QVERIFY(!QFileInfo::exists(path(locked) + QStringLiteral("-journal")));

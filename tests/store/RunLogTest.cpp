@@ -37,8 +37,7 @@ void RunLogTest::aLogLineNamesEveryPartInItsPlace()
 {
     QFETCH(int, shape);
     QFETCH(QString, line);
-    SkippedOperation operation { RunTask::Import, {}, {}, std::nullopt, {}, {},
-        QStringLiteral("keine Zahl") };
+    SkippedOperation operation { RunTask::Import, {}, {}, std::nullopt, {}, {}, QStringLiteral("keine Zahl") };
     if (shape == 1) {
         operation.operation = QStringLiteral("Steuersatz lesen");
         operation.table = QStringLiteral("Reservierungen");

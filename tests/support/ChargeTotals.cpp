@@ -60,8 +60,7 @@ ChargeTotals totalsOfLines(const QList<QVariantMap>& lines, const QString& reser
 QStringList totalTexts(const ChargeTotals& totals, const QLocale& numberFormat)
 {
     return { totalText(totals.MwSt, numberFormat), totalText(totals.Zusatz, numberFormat),
-        totalText(totals.Null, numberFormat),
-        totalText(totals.MwSt + totals.Zusatz + totals.Null, numberFormat) };
+        totalText(totals.Null, numberFormat), totalText(totals.MwSt + totals.Zusatz + totals.Null, numberFormat) };
 }
 
 } // namespace tavik::testsupport

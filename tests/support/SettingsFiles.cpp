@@ -31,8 +31,7 @@ bool writeSettingsFile(const QString& configHome, const QString& application, co
 {
     const QString folder = configHome + QStringLiteral("/VB and VBA Program Settings");
     return QDir().mkpath(folder)
-        && writeFile(
-            folder + QLatin1Char('/') + application + QStringLiteral(".conf"), settingsFileText(dataPath));
+        && writeFile(folder + QLatin1Char('/') + application + QStringLiteral(".conf"), settingsFileText(dataPath));
 }
 
 } // namespace tavik::testsupport

@@ -26,12 +26,11 @@ QString columnsOf(const QStringList& fields)
 
 } // namespace
 
-QStringList rows(
-    const QString& path, const QString& table, const QStringList& fields, const QString& password)
+QStringList rows(const QString& path, const QString& table, const QStringList& fields, const QString& password)
 {
     const auto connection = reader(path, password);
-    store::Statement select = connection->prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
-                                                      .arg(columnsOf(fields), store::quoteIdentifier(table)));
+    store::Statement select = connection->prepare(
+        QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(columnsOf(fields), store::quoteIdentifier(table)));
     QStringList result;
     while (select.step()) {
         QStringList cells;
@@ -45,8 +44,8 @@ QStringList rows(
 QList<QVariantMap> records(const QString& path, const QString& table)
 {
     const auto connection = reader(path);
-    store::Statement select = connection->prepare(
-        QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(store::quoteIdentifier(table)));
+    store::Statement select
+        = connection->prepare(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(store::quoteIdentifier(table)));
     QList<QVariantMap> result;
     while (select.step()) {
         QVariantMap record;
