@@ -50,11 +50,16 @@ inline const QString earlierBackupKept = QStringLiteral(
 // What each task did, one line of the batch mode's table.
 inline const QString taskCutOff = QStringLiteral("abgebrochen");
 inline const QString sourceTaken = QStringLiteral("Quelle: %1");
+// After the engine's text on an older file it cannot read: nothing was copied over the target.
+inline const QString olderFileNotCopied
+    = QStringLiteral("Sie wurde nicht über die Tavik 5.0 Datendatei kopiert; diese ist unverändert.");
 inline const QString fileCopied = QStringLiteral("Datei kopiert (%1)");
 inline const QString sourcesBound = QStringLiteral("Reservierungen und Verzehr der Kopie geöffnet");
 inline const QString articlesGivenRate = QStringLiteral("%1 Artikel ohne Steuersatz erhielten \"%2\"");
 inline const QString fieldsAdded = QStringLiteral("%1 Felder zugefügt (Einstellungen %2, Tabelle1 %3, Tabelle2 %4)");
 inline const QString reservationsImported = QStringLiteral("%1 Reservierungen, %2 Verzehrzeilen, Summen geschrieben");
+inline const QString importNotBegun = QStringLiteral("nicht begonnen");
+inline const QString importNotStored = QStringLiteral("%1 Reservierungen durchlaufen, nichts gespeichert");
 inline const QString markedImported = QStringLiteral("als \"importiert\" gekennzeichnet");
 
 } // namespace tavik::app::texts

@@ -8,6 +8,8 @@
 #include "import/ImportRun.h"
 #include "prepare/FoodAndDrinkVat.h"
 #include "prepare/SchemaExtension.h"
+#include "store/Database.h"
+#include "store/EngineError.h"
 #include "store/StoreTexts.h"
 
 #include <QFileInfo>
@@ -52,6 +54,8 @@ int BatchRun::run()
     startReporting();
     try {
         takeChosenSource();
+        if (const std::optional<int> stopped = refuseUnreadableOlderFile())
+            return *stopped;
         if (const store::CopyResult copy = copyAndBind(); !copy)
             return stop(CopyFailed, copyFailedMessage(), copy.germanCause());
         prepareTarget();
@@ -119,6 +123,19 @@ void BatchRun::takeChosenSource()
     sourceSelection::accept(chosen, session_->engine, session_->controls, work_, log_);
     report_.paths.Datenpfad_alt = checkFolder_ ? *options_.source : work_.Datenpfad_alt;
     endTask(texts::sourceTaken.arg(report_.paths.Datenpfad_alt));
+}
+
+// The copy goes over the target, so an older file the engine cannot read as a data file (damaged,
+// protected with an unknown password, no data file at all) would leave a target nothing can open.
+std::optional<int> BatchRun::refuseUnreadableOlderFile()
+{
+    try {
+        session_->engine.openDatabase(work_.Datenpfad_alt, false, true).close();
+    } catch (const store::EngineError& error) {
+        if (error.kind() == store::EngineError::Kind::NotADataFile)
+            return stop(EngineFailure, store::germanMessage(error) + QLatin1Char(' ') + texts::olderFileNotCopied);
+    }
+    return std::nullopt;
 }
 
 void BatchRun::startReporting()
@@ -227,7 +244,12 @@ qint64 BatchRun::importReservations()
         session_->controls, work_.Datenpfad_neu, work_.Datenpfad_alt, console_, log_, console_.numberFormat());
     currentTask().counts = QJsonObject{{QStringLiteral("reservations"), double(result.reservationsWalked)},
                               {QStringLiteral("chargeLines"), double(result.chargeLinesWritten)}};
-    endTask(texts::reservationsImported.arg(result.reservationsWalked).arg(result.chargeLinesWritten));
+    if (!result.walkBegan)
+        endTask(texts::importNotBegun);
+    else if (!result.stored)
+        endTask(texts::importNotStored.arg(result.reservationsWalked));
+    else
+        endTask(texts::reservationsImported.arg(result.reservationsWalked).arg(result.chargeLinesWritten));
     if (!result.walkBegan)
         report_.message = result.errorText;
     if (!result.stored)

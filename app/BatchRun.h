@@ -55,6 +55,7 @@ private:
     std::optional<int> checkBeforeChanging();
     std::optional<int> copyForCheck();
     void takeChosenSource();
+    std::optional<int> refuseUnreadableOlderFile();
     store::CopyResult copyAndBind();
     void prepareTarget();
     // The reservations walked; -1 when the walk could not begin.

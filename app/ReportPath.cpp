@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace tavik::app {
 
@@ -36,17 +37,22 @@ bool sameFile(const QString& path, const QString& resolved, const QString& file)
 
 // What lies at an existing path that a report must not replace; empty for an earlier report or an
 // empty file. A data file protected with a password has no header to know it by, so everything
-// that does not begin like a report counts.
+// that does not begin like a report counts. Other programs write JSON objects too: a report is
+// known by its first keys, which come in the same sorted order in every report.
 QString whatMustNotBeReplaced(const QString& path)
 {
+    // Room for the backup's path however long, escaped.
+    constexpr qint64 maxReportBeginning = 16384;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QByteArray head = file.read(256);
+    const QByteArray head = file.read(maxReportBeginning);
     if (head.startsWith(dataFileHeader))
         return QStringLiteral("eine Datendatei");
     const QByteArray text = head.trimmed();
-    if (text.isEmpty() || text.startsWith('{'))
+    static const QRegularExpression reportBeginning(
+        QStringLiteral(R"(^\{\s*"backup"\s*:\s*(null|"(?:[^"\\]|\\.)*")\s*,\s*"cause"\s*:)"));
+    if (text.isEmpty() || reportBeginning.match(QString::fromUtf8(text)).hasMatch())
         return {};
     return QStringLiteral("eine Datei, die kein Bericht ist");
 }

@@ -117,6 +117,8 @@ QString germanMessage(const EngineError& error)
     case EngineError::Kind::CannotOpen:
         return QStringLiteral("%1 kann nicht geöffnet werden. Sie ist nicht vorhanden oder Sie haben keine Berechtigung dafür.").arg(file);
     case EngineError::Kind::NotADataFile:
+        if ((error.sqliteCode() & 0xff) == SQLITE_CORRUPT)
+            return QStringLiteral("%1 ist beschädigt: SQLite fand fehlerhafte Daten darin.").arg(file);
         return QStringLiteral("%1 ist mit einem Kennwort geschützt oder ist keine Datendatei.").arg(file);
     case EngineError::Kind::Busy:
         return QStringLiteral("%1 wird von einem anderen Programm verwendet. Bitte schließen Sie Tavik 2.0 und Tavik 5.0.").arg(file);
@@ -147,6 +149,8 @@ QString germanMessage(const EngineError& error)
     case EngineError::Kind::Constraint:
         return QStringLiteral("Der Datensatz der Tabelle \"%1\" verletzt eine Regel der Datendatei.").arg(c.table);
     case EngineError::Kind::Io:
+        if ((error.sqliteCode() & 0xff) == SQLITE_FULL)
+            return QStringLiteral("%1 konnte nicht geschrieben werden: Das Laufwerk ist voll.").arg(file);
         return QStringLiteral("Lese- oder Schreibfehler bei %1 (zum Beispiel ein volles Laufwerk).").arg(c.file.isEmpty() ? QStringLiteral("der Datendatei") : QStringLiteral("\"%1\"").arg(c.file));
     case EngineError::Kind::Other:
         break;

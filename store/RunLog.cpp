@@ -26,7 +26,9 @@ void RunLog::skipped(RunTask task, const EngineError& error, const QString& valu
     SkippedOperation operation { task, germanOperation(context), context.table, context.recordKey, context.field, value,
         germanMessage(error) };
     operation.sqliteCode = error.extendedCode();
-    operation.sqliteMessage = error.sqliteMessage();
+    // Only SQLite's own words: the engine's checks (field size, empty text) have their German reason.
+    if (operation.sqliteCode != 0)
+        operation.sqliteMessage = error.sqliteMessage();
     skipped(std::move(operation));
 }
 

@@ -9,6 +9,9 @@
 #include "tests/support/ScriptedDialogs.h"
 #include "tools/SampleHotel.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -27,7 +30,7 @@ constexpr int reservations = 3000;
 // Room beyond what the files put on a small disk need: enough for nothing of what comes next.
 constexpr qint64 slack = 64 * 1024;
 const QString copyFailed = QStringLiteral("Datendatei ist geöffnet");
-const QString diskFull = QStringLiteral("volles Laufwerk");
+const QString diskFull = QStringLiteral("Laufwerk ist voll");
 const QString reportName = QStringLiteral("bericht.json");
 
 qint64 sizeOf(const QString& path)
@@ -204,6 +207,13 @@ void FaultTest::aFullDiskDuringTheImportIsReported()
     if (result.exitCode == 0)
         ++claimedSuccess_;
     checkNothingLost(target, true);
+    // The report must not claim totals that the full disk took back.
+    const QJsonArray tasks
+        = QJsonDocument::fromJson(contentOf(report).value_or(QByteArray())).object()[QStringLiteral("tasks")].toArray();
+    QVERIFY2(!tasks.isEmpty(), "no report");
+    for (const QJsonValue task : tasks)
+        QVERIFY2(!task[QStringLiteral("result")].toString().contains(QStringLiteral("geschrieben")),
+            qPrintable(task[QStringLiteral("result")].toString()));
 }
 
 void FaultTest::aReadOnlyTargetFolderChangesNothing()

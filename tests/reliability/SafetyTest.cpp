@@ -347,6 +347,7 @@ void SafetyTest::aReportNeverReplacesAFileOfTheRun_data()
     QTest::newRow("run log") << "tavik-migrate.log" << "as it is";
     QTest::newRow("another hotel's protected data file") << "anderes_hotel.mdb" << "as it is";
     QTest::newRow("a file that is no report") << "notizen.txt" << "as it is";
+    QTest::newRow("another program's JSON object") << "gaeste.json" << "as it is";
 }
 
 void SafetyTest::aReportNeverReplacesAFileOfTheRun()
@@ -356,6 +357,8 @@ void SafetyTest::aReportNeverReplacesAFileOfTheRun()
     const QString file = migration_->path(name);
     if (name.endsWith(QLatin1String(".mdb")) && !QFileInfo::exists(file))
         tools::writeOlderEditionFile(file, { 5, 3, password }); // no header tells it from random bytes
+    if (name.endsWith(QLatin1String(".json")))
+        QVERIFY(writeContent(file, QByteArrayLiteral("{\"backup\": [\"Meier\", \"Schulz\"]}")));
     if (!QFileInfo::exists(file))
         QVERIFY(writeContent(file, QByteArrayLiteral("aus einem früheren Lauf")));
     QString report = file;
