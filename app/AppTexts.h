@@ -52,7 +52,7 @@ inline const QString taskCutOff = QStringLiteral("abgebrochen");
 inline const QString sourceTaken = QStringLiteral("Quelle: %1");
 // After the engine's text on an older file it cannot read: nothing was copied over the target.
 inline const QString olderFileNotCopied
-    = QStringLiteral("Sie wurde nicht über die Tavik 5.0 Datendatei kopiert; diese ist unverändert.");
+    = QStringLiteral("Die Tavik 2.0 Datendatei wurde nicht kopiert; die Tavik 5.0 Datendatei ist unverändert.");
 inline const QString fileCopied = QStringLiteral("Datei kopiert (%1)");
 inline const QString sourcesBound = QStringLiteral("Reservierungen und Verzehr der Kopie geöffnet");
 inline const QString articlesGivenRate = QStringLiteral("%1 Artikel ohne Steuersatz erhielten \"%2\"");

@@ -11,6 +11,7 @@
 #include "store/Database.h"
 #include "store/EngineError.h"
 #include "store/StoreTexts.h"
+#include "store/TargetAccess.h"
 
 #include <QFileInfo>
 
@@ -129,6 +130,8 @@ void BatchRun::takeChosenSource()
 // protected with an unknown password, no data file at all) would leave a target nothing can open.
 std::optional<int> BatchRun::refuseUnreadableOlderFile()
 {
+    if (const QString tooLong = store::whyPathTooLongToOpen(work_.Datenpfad_alt); !tooLong.isEmpty())
+        return stop(EngineFailure, tooLong + QLatin1Char(' ') + texts::olderFileNotCopied);
     try {
         session_->engine.openDatabase(work_.Datenpfad_alt, false, true).close();
     } catch (const store::EngineError& error) {

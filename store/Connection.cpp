@@ -77,8 +77,8 @@ std::unique_ptr<Connection> Connection::open(const QString& path, const OpenOpti
 void Connection::openHandle()
 {
     if (!options_.create && !QFileInfo(path_).isFile())
-        throw EngineError(EngineError::Kind::CannotOpen, context(EngineOperation::Open), QString(),
-            SQLITE_CANTOPEN, SQLITE_CANTOPEN);
+        throw EngineError(
+            EngineError::Kind::CannotOpen, context(EngineOperation::Open), QString(), SQLITE_CANTOPEN, SQLITE_CANTOPEN);
     if (options_.readOnlyWhereUnwritable && !QFileInfo(path_).isWritable())
         options_.readOnly = true;
     int flags = options_.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;

@@ -86,6 +86,16 @@ QString whyFolderNotWritable(const QString& folder)
 }
 #endif
 
+QString whyPathTooLongToOpen(const QString& dataFile)
+{
+    if (QFile::encodeName(QFileInfo(dataFile).absoluteFilePath()).size() <= longestDataPath)
+        return {};
+    return QStringLiteral(
+        "Der Pfad \"%1\" ist länger als %2 Bytes; eine Datendatei unter diesem Pfad kann nicht geöffnet werden.")
+        .arg(dataFile)
+        .arg(longestDataPath);
+}
+
 QString whyNotReplaceable(const QString& dataFile)
 {
     const QFileInfo file(dataFile);
@@ -94,10 +104,8 @@ QString whyNotReplaceable(const QString& dataFile)
         return {};
     if (QFile::encodeName(file.fileName()).size() + journalSuffix.size() > longestNameIn(folder))
         return nameTooLong(dataFile);
-    if (QFile::encodeName(file.absoluteFilePath()).size() > longestDataPath)
-        return QStringLiteral("Der Pfad \"%1\" ist länger als %2 Bytes; eine Datendatei unter diesem Pfad kann nicht geöffnet werden.")
-            .arg(dataFile)
-            .arg(longestDataPath);
+    if (QString tooLong = whyPathTooLongToOpen(dataFile); !tooLong.isEmpty())
+        return tooLong;
     // The copy would replace the link, and the file it points to would stay as it was.
     if (file.isSymLink())
         return QStringLiteral("\"%1\" ist eine Verknüpfung auf \"%2\"; bitte tragen Sie in den Einstellungen den Pfad "

@@ -10,6 +10,9 @@ namespace tavik::store {
 // removed in the folder. The text is German and names the path.
 QString whyNotReplaceable(const QString& dataFile);
 
+// Why SQLite could not open a data file at this path, since it is too long; empty when it can.
+QString whyPathTooLongToOpen(const QString& dataFile);
+
 // Why no new file can be made in this existing folder; empty when one can. German, names the folder.
 QString whyFolderNotWritable(const QString& folder);
 

@@ -84,6 +84,7 @@ private slots:
     void aTargetWithoutRoomForItsBackupIsNotReplaced();
     void aTargetThatCannotBeWrittenIsNotReplaced_data();
     void aTargetThatCannotBeWrittenIsNotReplaced();
+    void anOlderFileTheEngineCannotOpenIsNotCopied();
     void aReportThatDoesNotFitIsSaidAndLeavesNothing();
     void aReadOnlyTargetFolderChangesNothing();
     void aSourceGoneBeforeStartIsReported();
@@ -390,6 +391,24 @@ void FaultTest::aTargetThatCannotBeWrittenIsNotReplaced_data()
     QTest::newRow("a file only another user may change") << "" << "tavik_50.mdb" << "darf nicht geändert werden";
     // The copy would replace the link and leave the file it points to as it was.
     QTest::newRow("a link to the file") << "verknuepft" << "tavik_50.mdb" << "Verknüpfung";
+}
+
+// The copy itself would work through a path of any length; the import, which reads the older
+// file's settings, would not, after the target had been replaced.
+void FaultTest::anOlderFileTheEngineCannotOpenIsNotCopied()
+{
+    const QString folder = migration_->path(QStringList(4, QString(120, QLatin1Char('o'))).join(QLatin1Char('/')));
+    QVERIFY(QDir().mkpath(folder));
+    const QString source = folder + QStringLiteral("/tavik_20.mdb");
+    QVERIFY(QFile::rename(migration_->source(), source));
+    QVERIFY(migration_->pointAt(source, migration_->target()));
+    const QByteArray before = contentOf(migration_->target()).value_or(QByteArray());
+    const ProgramResult result = migration_->run();
+    QVERIFY2(result.endedByItself && result.exitCode == 3 && result.err.contains(QStringLiteral("länger als"))
+            && result.err.contains(QStringLiteral("nicht kopiert")),
+        qPrintable(result.describe()));
+    QCOMPARE(contentOf(migration_->target()).value_or(QByteArray()), before);
+    QVERIFY(QFile::rename(source, migration_->source()));
 }
 
 void FaultTest::aTargetThatCannotBeWrittenIsNotReplaced()

@@ -347,7 +347,8 @@ void SafetyTest::aReportNeverReplacesAFileOfTheRun_data()
     QTest::newRow("run log") << "tavik-migrate.log" << "as it is";
     QTest::newRow("another hotel's protected data file") << "anderes_hotel.mdb" << "as it is";
     QTest::newRow("a file that is no report") << "notizen.txt" << "as it is";
-    QTest::newRow("another program's JSON object") << "gaeste.json" << "as it is";
+    QTest::newRow("another program's JSON object") << "gaeste.json"
+                                                   << "as it is";
 }
 
 void SafetyTest::aReportNeverReplacesAFileOfTheRun()
