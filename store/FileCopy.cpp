@@ -51,7 +51,14 @@ Step whyInUse(const QString& dataFile)
         if (QFileInfo::exists(dataFile + suffix))
             return { CopyProblem::UnfinishedChangeBeside, dataFile + suffix };
     }
-    if (QFileInfo::exists(dataFile) && sqliteLockHeldElsewhere(dataFile))
+    if (!QFileInfo::exists(dataFile))
+        return {};
+        // The lock probe counts a file it cannot open as held; a missing right is the truer cause.
+#ifndef Q_OS_WIN
+    if (::access(QFile::encodeName(dataFile).constData(), R_OK) != 0)
+        return { CopyProblem::CannotReadSource, dataFile, errno };
+#endif
+    if (sqliteLockHeldElsewhere(dataFile))
         return { CopyProblem::LockedElsewhere, dataFile };
     return {};
 }
