@@ -85,6 +85,7 @@ private slots:
     void aTargetThatCannotBeWrittenIsNotReplaced_data();
     void aTargetThatCannotBeWrittenIsNotReplaced();
     void anOlderFileTheEngineCannotOpenIsNotCopied();
+    void anOlderFileTheUserMayNotReadIsNamedSo();
     void aReportThatDoesNotFitIsSaidAndLeavesNothing();
     void aReadOnlyTargetFolderChangesNothing();
     void aSourceGoneBeforeStartIsReported();
@@ -409,6 +410,24 @@ void FaultTest::anOlderFileTheEngineCannotOpenIsNotCopied()
         qPrintable(result.describe()));
     QCOMPARE(contentOf(migration_->target()).value_or(QByteArray()), before);
     QVERIFY(QFile::rename(source, migration_->source()));
+}
+
+// Not "held open by another program": the lock probe cannot tell, the missing right can.
+void FaultTest::anOlderFileTheUserMayNotReadIsNamedSo()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root to run the program as a user who may not read the file");
+    QVERIFY(handOver(QFileInfo(migration_->dataFolder()).path(), unprivilegedUser));
+    QVERIFY(::chown(QFile::encodeName(migration_->source()).constData(), 0, 0) == 0);
+    QVERIFY(QFile::setPermissions(migration_->source(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    const QByteArray before = contentOf(migration_->target()).value_or(QByteArray());
+    const ProgramResult result = runProgramAs(unprivilegedUser, migration_->environment(), batchArguments());
+    if (result.exitCode == 126 || (result.err.isEmpty() && !result.endedByItself))
+        QSKIP("the program cannot be started as another user here");
+    QVERIFY2(result.endedByItself && result.exitCode == 1 && result.err.contains(QStringLiteral("keine Berechtigung"))
+            && !result.err.contains(QStringLiteral("in Benutzung")),
+        qPrintable(result.describe()));
+    QCOMPARE(contentOf(migration_->target()).value_or(QByteArray()), before);
 }
 
 void FaultTest::aTargetThatCannotBeWrittenIsNotReplaced()
