@@ -107,10 +107,15 @@ CommandLine parseCommandLine(const QStringList& arguments)
             inlineValue = name.mid(equals + 1);
             name = name.left(equals);
         }
-        if (name == QLatin1String("--help") || name == QLatin1String("-h"))
-            return CommandLine{CommandLine::Mode::Help, {}, {}};
-        if (name == QLatin1String("--version"))
-            return CommandLine{CommandLine::Mode::Version, {}, {}};
+        const bool help = name == QLatin1String("--help") || name == QLatin1String("-h");
+        if (help || name == QLatin1String("--version")) {
+            // "--help --vat 7" or "--version --batsch" would hide a typo behind exit 0.
+            if (inlineValue || arguments.size() > 2)
+                return invalid(QStringLiteral("%1 steht allein, ohne weitere Angaben.").arg(name));
+            return CommandLine { help ? CommandLine::Mode::Help : CommandLine::Mode::Version, {}, {} };
+        }
+        if (inlineValue && (name == QLatin1String("--batch") || flagSlot(line.batch, name)))
+            return invalid(QStringLiteral("%1 nimmt keinen Wert: %2").arg(name, arguments[i]));
         if (name == QLatin1String("--batch")) {
             if (batch)
                 return repeated(name);

@@ -201,6 +201,12 @@ private slots:
         QTest::newRow("a source with a wrong name") << QStringList{batch, vat, "19", "--source", "/daten/tavik_50.mdb"} << ""
                                                     << 2 << "/daten/tavik_50.mdb   ist die falsche Datei, bitte suchen Sie  TAVIK_20.MDB" << true;
         QTest::newRow("an unknown option") << QStringList{batch, "--schnell"} << "" << 2 << "Unbekannte Angabe: --schnell" << true;
+        QTest::newRow("help with a typo after it")
+            << QStringList { "--help", "--schnell" } << "" << 2 << "--help steht allein" << true;
+        QTest::newRow("version with a value")
+            << QStringList { "--version=2" } << "" << 2 << "--version steht allein" << true;
+        QTest::newRow("a flag with a value")
+            << QStringList { "--batch=1", vat, "19" } << "" << 2 << "--batch nimmt keinen Wert" << true;
         QTest::newRow("VAT forgotten before another option") << QStringList{batch, vat, "--force"} << "" << 2 << "Zu --vat fehlt der Wert." << true;
         QTest::newRow("force twice") << QStringList{batch, vat, "19", "--force", "--force"} << "" << 2 << "--force ist mehrfach angegeben" << true;
         QTest::newRow("empty report path") << QStringList{batch, vat, "19", "--report", ""} << "" << 2 << "Zu --report fehlt der Wert." << true;
