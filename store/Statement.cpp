@@ -229,50 +229,49 @@ void Statement::bind(int index, double number)
         fail(code, EngineOperation::Bind);
 }
 
-void Statement::bind(int index, const ColumnValue& value)
+namespace {
+// What a column value and a value bound for writing hold alike: all but the text, which each
+// keeps in its own form.
+template <typename Value> void bindAllButText(Statement& statement, int index, const Value& value)
 {
     switch (value.kind) {
     case ColumnValue::Kind::Null:
-        bindNull(index);
-        return;
-    case ColumnValue::Kind::Text:
-        bind(index, QStringView(value.text));
+        statement.bindNull(index);
         return;
     case ColumnValue::Kind::Integer:
-        bind(index, value.integer);
+        statement.bind(index, value.integer);
         return;
     case ColumnValue::Kind::Real:
-        bind(index, value.real);
+        statement.bind(index, value.real);
         return;
     case ColumnValue::Kind::Other:
-        bind(index, value.other.value_or(QVariant()));
+        statement.bind(index, value.other.value_or(QVariant()));
+        return;
+    case ColumnValue::Kind::Text:
         return;
     }
+}
+} // namespace
+
+void Statement::bind(int index, const ColumnValue& value)
+{
+    if (value.kind == ColumnValue::Kind::Text)
+        bind(index, QStringView(value.text));
+    else
+        bindAllButText(*this, index, value);
 }
 
 void Statement::bind(int index, const BoundValue& value)
 {
-    switch (value.kind) {
-    case ColumnValue::Kind::Text:
-        // The empty text has a buffer too, so it is bound as a text and not as null.
-        if (const int code = sqlite3_bind_text(handle(), index, value.bytes(), static_cast<int>(value.size()),
-                                               SQLITE_STATIC);
-            code != SQLITE_OK)
-            fail(code, EngineOperation::Bind);
-        return;
-    case ColumnValue::Kind::Null:
-        bindNull(index);
-        return;
-    case ColumnValue::Kind::Integer:
-        bind(index, value.integer);
-        return;
-    case ColumnValue::Kind::Real:
-        bind(index, value.real);
-        return;
-    case ColumnValue::Kind::Other:
-        bind(index, value.other.value_or(QVariant()));
+    if (value.kind != ColumnValue::Kind::Text) {
+        bindAllButText(*this, index, value);
         return;
     }
+    // The empty text has a buffer too, so it is bound as a text and not as null.
+    if (const int code
+        = sqlite3_bind_text(handle(), index, value.bytes(), static_cast<int>(value.size()), SQLITE_STATIC);
+        code != SQLITE_OK)
+        fail(code, EngineOperation::Bind);
 }
 
 void Statement::bind(int index, const QVariant& value)
