@@ -1,5 +1,6 @@
 #include "app/StartUp.h"
 
+#include "app/UserSettings.h"
 #include "store/FileCopy.h"
 #include "store/Recovery.h"
 #include "store/RunLog.h"
@@ -10,13 +11,6 @@
 #include <QStorageInfo>
 
 namespace tavik::app {
-
-namespace {
-const QString olderEdition = QStringLiteral("Tavik 2.0");
-const QString newerEdition = QStringLiteral("Tavik 5.0");
-const QString section = QStringLiteral("Startup");
-const QString key = QStringLiteral("Datenpfad");
-} // namespace
 
 QString defaultSourcePath()
 {
@@ -35,8 +29,10 @@ QString defaultTargetPath(const QString& sharedDocumentsFolder)
 DataPaths readDataPaths(const SettingsReader& settings, const QString& sharedDocumentsFolder)
 {
     DataPaths paths;
-    paths.Datenpfad_alt = settings(olderEdition, section, key, defaultSourcePath());
-    paths.Datenpfad_neu = settings(newerEdition, section, key, defaultTargetPath(sharedDocumentsFolder));
+    paths.Datenpfad_alt = settings(
+        editionSettings::olderEdition, editionSettings::section, editionSettings::dataPathKey, defaultSourcePath());
+    paths.Datenpfad_neu = settings(editionSettings::newerEdition, editionSettings::section,
+        editionSettings::dataPathKey, defaultTargetPath(sharedDocumentsFolder));
     return paths;
 }
 

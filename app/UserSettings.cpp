@@ -19,7 +19,6 @@
 namespace tavik::app {
 
 namespace {
-const QString organisation = QStringLiteral("VB and VBA Program Settings");
 } // namespace
 
 UnreadableSettings::UnreadableSettings(const QString& message)
@@ -33,7 +32,7 @@ UnreadableSettings::UnreadableSettings(const QString& message)
 QString readUserSetting(const QString& application, const QString& section, const QString& key,
                         const QString& defaultValue)
 {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, organisation, application);
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, editionSettings::organisation, application);
     return settings.value(section + QLatin1Char('/') + key, defaultValue).toString();
 }
 
@@ -151,7 +150,9 @@ std::optional<QString> valueIn(const QString& text, const QString& section, cons
 QString readUserSetting(const QString& application, const QString& section, const QString& key,
                         const QString& defaultValue)
 {
-    const QString path = QSettings(QSettings::NativeFormat, QSettings::UserScope, organisation, application).fileName();
+    const QString path
+        = QSettings(QSettings::NativeFormat, QSettings::UserScope, editionSettings::organisation, application)
+              .fileName();
     // Only a file that is not there means "no value stored": a folder that cannot be searched or
     // is no folder would otherwise send the run to the default paths, another hotel's perhaps.
     struct stat status { };

@@ -17,6 +17,16 @@ private:
     QString message_;
 };
 
+// Where both editions keep their data paths: organisation and application as QSettings names
+// them, and the one value read.
+namespace editionSettings {
+inline const QString organisation = QStringLiteral("VB and VBA Program Settings");
+inline const QString olderEdition = QStringLiteral("Tavik 2.0");
+inline const QString newerEdition = QStringLiteral("Tavik 5.0");
+inline const QString section = QStringLiteral("Startup");
+inline const QString dataPathKey = QStringLiteral("Datenpfad");
+} // namespace editionSettings
+
 // The settings store the editions themselves use: on Windows their registry area ("VB and VBA
 // Program Settings"), on Linux the INI file QSettings would use for the same names. Returns the
 // default when no value is stored, and throws UnreadableSettings when the file cannot be read.

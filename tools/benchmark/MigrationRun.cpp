@@ -1,5 +1,6 @@
 #include "tools/benchmark/MigrationRun.h"
 
+#include "app/UserSettings.h"
 #include "store/RunTask.h"
 #include "store/StoreTexts.h"
 #include "tools/SampleHotel.h"
@@ -18,13 +19,6 @@
 namespace tavik::benchmark {
 
 namespace {
-
-// The names and keys under which both editions keep their data paths (QSettings' native format
-// on this platform, below XDG_CONFIG_HOME).
-const QString settingsArea = QStringLiteral("VB and VBA Program Settings");
-const QString olderEdition = QStringLiteral("Tavik 2.0");
-const QString newerEdition = QStringLiteral("Tavik 5.0");
-const QString dataPathKey = QStringLiteral("Startup/Datenpfad");
 
 QString importTaskMissing()
 {
@@ -99,11 +93,12 @@ HotelFolder::HotelFolder(const QString& folder, const tools::SampleOptions& samp
     , newerFile_(filePath(QStringLiteral("tavik_50.mdb")))
     , settingsFolder_(filePath(QStringLiteral("settings")))
 {
-    if (!QDir().mkpath(folder_) || !QDir().mkpath(settingsFolder_ + QLatin1Char('/') + settingsArea))
+    if (!QDir().mkpath(folder_)
+        || !QDir().mkpath(settingsFolder_ + QLatin1Char('/') + app::editionSettings::organisation))
         throw std::runtime_error(texts::folderNotCreated.arg(folder_).toStdString());
     tools::writeOlderEditionFile(olderFile_, sample);
-    writeSettings(olderEdition, olderFile_);
-    writeSettings(newerEdition, newerFile_);
+    writeSettings(app::editionSettings::olderEdition, olderFile_);
+    writeSettings(app::editionSettings::newerEdition, newerFile_);
 }
 
 QString HotelFolder::filePath(const QString& name) const
@@ -113,10 +108,10 @@ QString HotelFolder::filePath(const QString& name) const
 
 void HotelFolder::writeSettings(const QString& edition, const QString& dataPath) const
 {
-    const QString file = settingsFolder_ + QLatin1Char('/') + settingsArea + QLatin1Char('/') + edition
-        + QStringLiteral(".conf");
+    const QString file = settingsFolder_ + QLatin1Char('/') + app::editionSettings::organisation + QLatin1Char('/')
+        + edition + QStringLiteral(".conf");
     QSettings settings(file, QSettings::IniFormat);
-    settings.setValue(dataPathKey, dataPath);
+    settings.setValue(app::editionSettings::section + QLatin1Char('/') + app::editionSettings::dataPathKey, dataPath);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw std::runtime_error(texts::settingsNotWritten.arg(file).toStdString());
