@@ -58,6 +58,7 @@ inline const QString sourcesBound = QStringLiteral("Reservierungen und Verzehr d
 inline const QString articlesGivenRate = QStringLiteral("%1 Artikel ohne Steuersatz erhielten \"%2\"");
 inline const QString fieldsAdded = QStringLiteral("%1 Felder zugefügt (Einstellungen %2, Tabelle1 %3, Tabelle2 %4)");
 inline const QString reservationsImported = QStringLiteral("%1 Reservierungen, %2 Verzehrzeilen, Summen geschrieben");
+inline const QString runStopped = QStringLiteral("Der Lauf endete mit Rückgabewert %1: %2");
 inline const QString importNotBegun = QStringLiteral("nicht begonnen");
 inline const QString importNotStored = QStringLiteral("%1 Reservierungen durchlaufen, nichts gespeichert");
 inline const QString markedImported = QStringLiteral("als \"importiert\" gekennzeichnet");

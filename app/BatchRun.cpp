@@ -318,6 +318,8 @@ int BatchRun::stop(int status, const QString& message, const QString& cause)
         console_.error(why);
     report_.message = said;
     report_.cause = why;
+    // The log stays beside the target, so it must tell a later reader that this run failed.
+    log_.note(texts::runStopped.arg(status).arg(why.isEmpty() ? said : said + QLatin1Char(' ') + why));
     return report(status);
 }
 

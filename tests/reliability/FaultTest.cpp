@@ -409,6 +409,9 @@ void FaultTest::anOlderFileTheEngineCannotOpenIsNotCopied()
             && result.err.contains(QStringLiteral("nicht kopiert")),
         qPrintable(result.describe()));
     QCOMPARE(contentOf(migration_->target()).value_or(QByteArray()), before);
+    // The log stays beside the target; a later reader learns there that this run failed.
+    const QString log = QFileInfo(migration_->target()).path() + QStringLiteral("/tavik-migrate.log");
+    QVERIFY(QString::fromUtf8(contentOf(log).value_or(QByteArray())).contains(QStringLiteral("Rückgabewert 3")));
     QVERIFY(QFile::rename(source, migration_->source()));
 }
 
