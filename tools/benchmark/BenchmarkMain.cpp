@@ -172,14 +172,26 @@ void removeHotelFiles(const HotelFolder& hotel)
     QFile::remove(hotel.newerFile());
 }
 
+// One size's hotel, generated once for all its runs, and its size as the progress lines write it.
+struct GeneratedHotel {
+    QString size;
+    HotelFolder hotel;
+};
+
+GeneratedHotel generateHotel(
+    const BenchmarkOptions& options, int reservations, const QString& folder, QTextStream& progress)
+{
+    const QString size = QLocale(QLocale::German, QLocale::Germany).toString(reservations);
+    progress << texts::generating.arg(size) << Qt::endl;
+    return { size, HotelFolder(folder, sampleOf(options, reservations)) };
+}
+
 // Migration and baseline take turns, so that a slow spell of the shared machine hits both.
 SizeResult measureSize(
     const BenchmarkOptions& options, int reservations, const QString& folder, QTextStream& progress)
 {
     const QLocale german(QLocale::German, QLocale::Germany);
-    const QString size = german.toString(reservations);
-    progress << texts::generating.arg(size) << Qt::endl;
-    const HotelFolder hotel(folder, sampleOf(options, reservations));
+    const auto [size, hotel] = generateHotel(options, reservations, folder, progress);
     SizeResult result(reservations);
     for (int run = 1; run <= options.repeat; ++run) {
         progress << texts::running.arg(size).arg(run).arg(options.repeat) << Qt::flush;
@@ -200,9 +212,7 @@ WholeRunResult measureWholeRun(
     const BenchmarkOptions& options, int reservations, const QString& folder, QTextStream& progress)
 {
     const QLocale german(QLocale::German, QLocale::Germany);
-    const QString size = german.toString(reservations);
-    progress << texts::generating.arg(size) << Qt::endl;
-    const HotelFolder hotel(folder, sampleOf(options, reservations));
+    const auto [size, hotel] = generateHotel(options, reservations, folder, progress);
     WholeRunResult result(reservations);
     for (int run = 1; run <= options.repeat; ++run) {
         progress << texts::running.arg(size).arg(run).arg(options.repeat) << Qt::flush;
