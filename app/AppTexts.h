@@ -50,6 +50,10 @@ inline const QString earlierBackupKept = QStringLiteral(
 // What each task did, one line of the batch mode's table.
 inline const QString taskCutOff = QStringLiteral("abgebrochen");
 inline const QString sourceTaken = QStringLiteral("Quelle: %1");
+inline const QString chosenSourceMissing
+    = QStringLiteral("Die mit --source genannte Datei \"%1\" ist nicht vorhanden. Es wurde nichts geändert.");
+inline const QString chosenSourceNoFile
+    = QStringLiteral("Unter dem mit --source genannten Pfad \"%1\" liegt keine Datei. Es wurde nichts geändert.");
 // After the engine's text on an older file it cannot read: nothing was copied over the target.
 inline const QString olderFileNotCopied
     = QStringLiteral("Die Tavik 2.0 Datendatei wurde nicht kopiert; die Tavik 5.0 Datendatei ist unverändert.");

@@ -78,6 +78,11 @@ std::optional<int> BatchRun::checkBeforeChanging()
         return stop(BadInput, *refusal);
     if (options_.source && !sourceSelection::isAcceptedName(*options_.source))
         return stop(BadInput, sourceSelection::refusalMessage(*options_.source));
+    // Its record sources would each log the same failure, and the copy would fail after the backup.
+    if (options_.source && !QFileInfo(*options_.source).isFile())
+        return stop(BadInput,
+            (QFileInfo::exists(*options_.source) ? texts::chosenSourceNoFile : texts::chosenSourceMissing)
+                .arg(*options_.source));
     work_ = report_.paths;
     if (options_.check) {
         if (const std::optional<int> stopped = copyForCheck())

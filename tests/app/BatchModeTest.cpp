@@ -205,6 +205,9 @@ private slots:
             << QStringList { "--help", "--schnell" } << "" << 2 << "--help steht allein" << true;
         QTest::newRow("version with a value")
             << QStringList { "--version=2" } << "" << 2 << "--version steht allein" << true;
+        QTest::newRow("a chosen source that is not there")
+            << QStringList { batch, vat, "19", "--source", "/nirgends/tavik_20.mdb" } << "" << 2
+            << "ist nicht vorhanden. Es wurde nichts geändert." << true;
         QTest::newRow("a flag with a value")
             << QStringList { "--batch=1", vat, "19" } << "" << 2 << "--batch nimmt keinen Wert" << true;
         QTest::newRow("VAT forgotten before another option") << QStringList{batch, vat, "--force"} << "" << 2 << "Zu --vat fehlt der Wert." << true;
