@@ -50,6 +50,8 @@ inline const QString earlierBackupKept = QStringLiteral(
 // What each task did, one line of the batch mode's table.
 inline const QString taskCutOff = QStringLiteral("abgebrochen");
 inline const QString sourceTaken = QStringLiteral("Quelle: %1");
+inline const QString emptyDataPath = QStringLiteral(
+    "In den Einstellungen von %1 ist der Datenpfad (Startup/Datenpfad) leer eingetragen. Es wurde nichts geändert.");
 inline const QString chosenSourceMissing
     = QStringLiteral("Die mit --source genannte Datei \"%1\" ist nicht vorhanden. Es wurde nichts geändert.");
 inline const QString chosenSourceNoFile

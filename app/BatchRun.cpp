@@ -5,6 +5,7 @@
 #include "app/ShellTasks.h"
 #include "app/SourceSelection.h"
 #include "app/TargetRestore.h"
+#include "app/UserSettings.h"
 #include "import/ImportRun.h"
 #include "prepare/FoodAndDrinkVat.h"
 #include "prepare/SchemaExtension.h"
@@ -39,6 +40,14 @@ int BatchRun::run()
 {
     runClock_.start();
     report_.paths = readDataPaths(settings_, sharedDocumentsFolder_);
+    // A value stored empty is not "none stored": no default stands in for it.
+    for (const auto& [path, edition] : { std::pair { report_.paths.Datenpfad_alt, editionSettings::olderEdition },
+             std::pair { report_.paths.Datenpfad_neu, editionSettings::newerEdition } }) {
+        if (path.trimmed().isEmpty()) {
+            console_.error(texts::emptyDataPath.arg(edition));
+            return BadInput;
+        }
+    }
     if (options_.restore)
         return restoreTarget(console_, report_.paths, options_.restoreFrom);
     report_.check = options_.check;

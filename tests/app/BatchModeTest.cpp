@@ -208,6 +208,9 @@ private slots:
         QTest::newRow("a chosen source that is not there")
             << QStringList { batch, vat, "19", "--source", "/nirgends/tavik_20.mdb" } << "" << 2
             << "ist nicht vorhanden. Es wurde nichts geändert." << true;
+        QTest::newRow("a data path stored empty")
+            << QStringList { batch, vat, "19" } << "empty target path" << 2
+            << "von Tavik 5.0 ist der Datenpfad (Startup/Datenpfad) leer eingetragen" << true;
         QTest::newRow("a flag with a value")
             << QStringList { "--batch=1", vat, "19" } << "" << 2 << "--batch nimmt keinen Wert" << true;
         QTest::newRow("VAT forgotten before another option") << QStringList{batch, vat, "--force"} << "" << 2 << "Zu --vat fehlt der Wert." << true;
@@ -249,6 +252,9 @@ private slots:
             tools::writeOlderEditionFile(source_, tools::SampleOptions{5, 1, QStringLiteral("quiret")});
         if (damage == QLatin1String("break settings"))
             testfiles::writeFile(dir_->filePath(QStringLiteral("config/VB and VBA Program Settings/Tavik 2.0.conf")), "[Startup]\nDatenpfad=\"/a\n");
+        if (damage == QLatin1String("empty target path"))
+            testfiles::writeFile(dir_->filePath(QStringLiteral("config/VB and VBA Program Settings/Tavik 5.0.conf")),
+                "[Startup]\nDatenpfad=\n");
         if (damage == QLatin1String("mark target")) {
             auto connection = store::Connection::open(target_, store::OpenOptions{});
             connection->execute(QStringLiteral("INSERT INTO \"Einstellungen\" (\"memo13\") VALUES ('importiert')"));
