@@ -144,7 +144,8 @@ void BatchRun::takeChosenSource()
 // protected with an unknown password, no data file at all) would leave a target nothing can open.
 std::optional<int> BatchRun::refuseUnreadableOlderFile()
 {
-    if (const QString tooLong = store::whyPathTooLongToOpen(work_.Datenpfad_alt); !tooLong.isEmpty())
+    // The real path, not a check's short copy of it, so that a check predicts this refusal too.
+    if (const QString tooLong = store::whyPathTooLongToOpen(report_.paths.Datenpfad_alt); !tooLong.isEmpty())
         return stop(EngineFailure, tooLong + QLatin1Char(' ') + texts::olderFileNotCopied);
     try {
         session_->engine.openDatabase(work_.Datenpfad_alt, false, true).close();
