@@ -158,17 +158,20 @@ std::optional<int> BatchRun::refuseUnreadableOlderFile()
 
 void BatchRun::startReporting()
 {
+    std::vector<store::SkippedSink*> sinks;
     if (!checkFolder_) {
         logFile_.emplace(logPathFor(report_.paths.Datenpfad_neu));
         noteBackups(guard_.backup(), log_);
-        log_.addSink(*logFile_);
+        sinks.push_back(&*logFile_);
     }
-    if (!reportFile_)
-        return;
-    if (checkFolder_)
-        log_.addSink(reportInRealNames_.emplace(*checkFolder_, *reportFile_));
-    else
-        log_.addSink(*reportFile_);
+    if (reportFile_) {
+        if (checkFolder_)
+            sinks.push_back(&reportInRealNames_.emplace(*checkFolder_, *reportFile_));
+        else
+            sinks.push_back(&*reportFile_);
+    }
+    if (!sinks.empty())
+        log_.addSink(skippedWriter_.emplace(std::move(sinks)));
 }
 
 QString BatchRun::summary() const
@@ -342,6 +345,8 @@ int BatchRun::report(int status)
 {
     report_.exitStatus = status;
     report_.totalSeconds = runClock_.elapsed() / 1000.0;
+    if (skippedWriter_)
+        skippedWriter_->finish();
     if (reportFile_ && !reportFile_->finish(report_))
         console_.error(texts::reportNotWritten.arg(*options_.report));
     if (logFile_ && !logFile_->finish(log_.notes()))

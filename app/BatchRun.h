@@ -7,6 +7,7 @@
 #include "app/ReportFile.h"
 #include "app/StartUp.h"
 #include "app/TargetGuard.h"
+#include "store/BackgroundSink.h"
 #include "store/DataControls.h"
 #include "store/Engine.h"
 #include "store/FileCopy.h"
@@ -90,6 +91,8 @@ private:
     std::optional<store::RunLogFile> logFile_; // not for a check
     bool checkNotRun_ = false; // a check that found no room to run at all
     std::optional<CheckFolder::RealNames> reportInRealNames_;
+    // Declared after the sinks it writes to: it stops using them before they go.
+    std::optional<store::BackgroundSink> skippedWriter_;
     TargetGuard guard_;
     BatchReport report_;
     QString vatAnswer_;
