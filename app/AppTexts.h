@@ -7,6 +7,11 @@
 namespace tavik::app::texts {
 
 // The last words of a run that worked, in the window's closing box and on the terminal.
+inline const QString windowMissing
+    = QStringLiteral("Das Fenster kann nicht geöffnet werden: Das Programm \"%1\" fehlt. Die Stapelverarbeitung "
+                     "(--batch) geht ohne es; sonst bitte tavik-migrate neu installieren.");
+inline const QString windowNotStarted
+    = QStringLiteral("Das Fenster kann nicht geöffnet werden: Das Programm \"%1\" ließ sich nicht starten (%2).");
 inline const QString runSucceeded = QStringLiteral("Sie können jetzt Tavik 5.0 starten");
 
 // The window.

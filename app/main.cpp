@@ -1,38 +1,16 @@
 #include "app/BatchConsole.h"
 #include "app/BatchRun.h"
 #include "app/CommandLine.h"
-#include "app/MainWindow.h"
 #include "app/UserSettings.h"
+#include "app/WindowProgram.h"
 #include "folders/SharedFolder.h"
 #include "store/VisibleText.h"
 
-#include <QApplication>
-#include <QLibraryInfo>
-#include <QScreen>
-#include <QTranslator>
+#include <QCoreApplication>
 
 #include <cstdio>
 
 namespace {
-
-int runWindow(int argc, char* argv[])
-{
-    QApplication application(argc, argv);
-    // Qt's own dialog texts (file dialog, buttons) in German, like the rest of the program.
-    QTranslator qtTexts;
-    if (qtTexts.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTexts);
-
-    tavik::app::WindowSetup setup;
-    setup.sharedDocumentsFolder = tavik::folders::sharedDocumentsFolder();
-    setup.numberFormat = QLocale::system();
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        setup.scale = tavik::app::Twips::forScreen(*screen);
-    tavik::app::MainWindow window(std::move(setup));
-    window.show();
-    return QApplication::exec();
-}
 
 void print(std::FILE* stream, const QString& text)
 {
@@ -49,8 +27,13 @@ int main(int argc, char* argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
     const tavik::app::CommandLine line = tavik::app::parseCommandLine(arguments);
     using Mode = tavik::app::CommandLine::Mode;
-    if (line.mode == Mode::Window)
-        return runWindow(argc, argv);
+    if (line.mode == Mode::Window) {
+#ifdef TAVIK_WINDOW_IN_PROCESS
+        return tavik::app::runWindow(argc, argv);
+#else
+        return tavik::app::startWindow(argc, argv);
+#endif
+    }
 
     // Everything else runs without a display.
     QCoreApplication application(argc, argv);

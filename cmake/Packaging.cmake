@@ -1,6 +1,6 @@
 # What `cmake --install` puts where, and the Debian package CPack builds from it (tools/package.sh).
-# Only the program is installed: the sample generator, the benchmark and the tests stay in the
-# build folder.
+# Only the program and its window (a program of its own) are installed: the sample generator, the
+# benchmark and the tests stay in the build folder.
 
 # Manual pages and the changelog are installed gzip-compressed without name and time stamp, so
 # the same sources give the same package. gzip runs at install time: the normal build stays as it is.

@@ -311,6 +311,28 @@ private slots:
         QCOMPARE(version.exitCode, 0);
         QVERIFY(version.out.startsWith(QStringLiteral("tavik-migrate ")));
     }
+
+    // The batch mode needs nothing but the program; the window says what is missing for it.
+    void aProgramWithoutItsWindowStillRunsBatches()
+    {
+        const QString alone = dir_->filePath(QStringLiteral("bin/tavik-migrate"));
+        QVERIFY(QDir().mkpath(dir_->filePath(QStringLiteral("bin"))));
+        QVERIFY(QFile::copy(qEnvironmentVariable("TAVIK_PROGRAM"), alone));
+        QProcess window;
+        window.start(alone, {});
+        QVERIFY(window.waitForFinished(30000));
+        QCOMPARE(window.exitCode(), 127);
+        QVERIFY(QString::fromUtf8(window.readAllStandardError())
+                    .contains(QStringLiteral("Das Fenster kann nicht geöffnet werden: Das Programm \"%1\" fehlt.")
+                                  .arg(dir_->filePath(QStringLiteral("libexec/tavik-migrate/tavik-migrate-window")))));
+        QProcess batch;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_->filePath(QStringLiteral("config")));
+        batch.setProcessEnvironment(environment);
+        batch.start(alone, { QStringLiteral("--batch"), QStringLiteral("--vat"), QStringLiteral("7") });
+        QVERIFY(batch.waitForFinished(120000));
+        QCOMPARE(batch.exitCode(), 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(BatchModeTest)

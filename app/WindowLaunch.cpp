@@ -1,0 +1,55 @@
+#include "app/AppTexts.h"
+#include "app/WindowProgram.h"
+#include "store/SystemErrorText.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include <unistd.h>
+
+namespace tavik::app {
+
+namespace {
+
+constexpr int windowNotStarted = 127; // as a shell says of a program it cannot find
+
+void printError(const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
+}
+
+} // namespace
+
+// Beside this program in the build folder; where the package puts it otherwise.
+int startWindow(int argc, char* argv[])
+{
+    std::error_code unknown;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", unknown);
+    const std::filesystem::path folder = self.parent_path();
+    const std::filesystem::path places[] = { folder / "tavik-migrate-window",
+        folder / TAVIK_WINDOW_FOLDER / "tavik-migrate-window" };
+    for (const std::filesystem::path& program : places) {
+        if (::access(program.c_str(), X_OK) != 0)
+            continue;
+        std::vector<char*> arguments(argv, argv + argc);
+        arguments.push_back(nullptr);
+        std::string name = program.string();
+        arguments[0] = name.data();
+        ::execv(name.c_str(), arguments.data());
+        const int cause = errno;
+        printError(texts::windowNotStarted.arg(QFile::decodeName(name.c_str()), store::germanSystemError(cause))
+            + QLatin1Char('\n'));
+        return windowNotStarted;
+    }
+    printError(texts::windowMissing.arg(QFile::decodeName(places[1].lexically_normal().c_str())) + QLatin1Char('\n'));
+    return windowNotStarted;
+}
+
+} // namespace tavik::app
