@@ -159,12 +159,13 @@ std::optional<int> BatchRun::refuseUnreadableOlderFile()
 void BatchRun::startReporting()
 {
     if (!checkFolder_) {
-        logFile_.emplace(logPathFor(report_.paths.Datenpfad_neu));
         noteBackups(guard_.backup(), log_);
+        logFile_.emplace(logPathFor(report_.paths.Datenpfad_neu), log_.notes());
         log_.addSink(*logFile_);
     }
     if (!reportFile_)
         return;
+    reportFile_->start(report_);
     if (checkFolder_)
         log_.addSink(reportInRealNames_.emplace(*checkFolder_, *reportFile_));
     else
