@@ -176,6 +176,7 @@ QJsonObject fieldsBesideSkipped(const BatchReport& report)
                        {QStringLiteral("message"), report.message},
                        {QStringLiteral("cause"), report.cause.isEmpty() ? QJsonValue() : QJsonValue(report.cause)}};
 }
+
 // Known when the run starts to report (a check has no backup); a reader finds what the report is
 // about before the list of skipped operations, which can run to megabytes.
 QStringList keysBeforeSkipped()

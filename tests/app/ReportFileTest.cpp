@@ -134,6 +134,7 @@ private slots:
         QTest::newRow("none skipped") << 0 << true;
         QTest::newRow("one skipped") << 1 << true;
         QTest::newRow("more than the terminal lists") << 45 << true;
+        QTest::newRow("many write pieces, one entry larger than a piece") << 4000 << true;
         QTest::newRow("run ended before it reported") << 0 << false;
     }
 
@@ -153,7 +154,10 @@ private slots:
         }
         QList<store::SkippedOperation> operations;
         for (int number = 0; number < entries; ++number) {
-            operations << entry(number, oddValues().at(number % oddValues().size()));
+            // A megabyte text as old data files hold them: more than the file gathers before it writes.
+            const QString value
+                = number == 1000 ? QString(300000, u'\u00fc') : oddValues().at(number % oddValues().size());
+            operations << entry(number, value);
             file.add(operations.last());
         }
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList()); // named only when complete
