@@ -160,11 +160,12 @@ void BatchRun::startReporting()
 {
     std::vector<store::SkippedSink*> sinks;
     if (!checkFolder_) {
-        logFile_.emplace(logPathFor(report_.paths.Datenpfad_neu));
         noteBackups(guard_.backup(), log_);
+        logFile_.emplace(logPathFor(report_.paths.Datenpfad_neu), log_.notes());
         sinks.push_back(&*logFile_);
     }
     if (reportFile_) {
+        reportFile_->start(report_);
         if (checkFolder_)
             sinks.push_back(&reportInRealNames_.emplace(*checkFolder_, *reportFile_));
         else

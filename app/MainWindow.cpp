@@ -68,10 +68,10 @@ void MainWindow::Form_Load()
         refuseToStart(error.message());
         return;
     }
-    logFile_.emplace(logPathFor(paths_.Datenpfad_neu));
-    log_.addSink(*logFile_);
     guard_ = TargetGuard::take(paths_.Datenpfad_neu, QDateTime::currentDateTime());
     noteBackups(guard_.backup(), log_);
+    logFile_.emplace(logPathFor(paths_.Datenpfad_neu), log_.notes());
+    log_.addSink(*logFile_);
     form_->Label6->setText(paths_.Datenpfad_neu);
     form_->Label7->setText(paths_.Datenpfad_alt);
     // Said once the window is up; a refused target is said by task 1, where a failed copy is.

@@ -3,10 +3,11 @@
 #include "store/FileReplace.h"
 #include "store/StoreTexts.h"
 
-#include <QFileInfo>
+#include <QByteArrayList>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 
 #include <charconv>
 #include <cmath>
@@ -175,40 +176,66 @@ QJsonObject fieldsBesideSkipped(const BatchReport& report)
                        {QStringLiteral("message"), report.message},
                        {QStringLiteral("cause"), report.cause.isEmpty() ? QJsonValue() : QJsonValue(report.cause)}};
 }
+
+// Known when the run starts to report (a check has no backup); a reader finds what the report is
+// about before the list of skipped operations, which can run to megabytes.
+QStringList keysBeforeSkipped()
+{
+    return { QStringLiteral("backup"), QStringLiteral("check"), QStringLiteral("keptBackup"),
+        QStringLiteral("target") };
+}
+
+// The fields' lines as QJsonDocument indents them inside the report's object, without the comma
+// after the last one.
+QByteArray members(const QJsonObject& fields, const QStringList& keys)
+{
+    QByteArrayList lines;
+    for (const QString& key : keys) {
+        const QByteArray alone = QJsonDocument(QJsonObject { { key, fields[key] } }).toJson(QJsonDocument::Indented);
+        lines << alone.sliced(2, alone.size() - 5); // without "{\n" and "\n}\n"
+    }
+    return lines.join(",\n");
+}
 } // namespace
 
 ReportFile::ReportFile(const QString& path)
     : path_(path)
-    , entries_(QFileInfo(path).absolutePath())
 {
+}
+
+void ReportFile::start(const BatchReport& known)
+{
+    file_.emplace(path_);
+    file_->write("{\n");
+    file_->write(members(fieldsBesideSkipped(known), keysBeforeSkipped()));
+    file_->write(",\n    \"skipped\": [\n");
 }
 
 void ReportFile::add(const store::SkippedOperation& operation)
 {
-    if (finished_)
+    if (finished_ || !file_)
         return;
     entry_.clear(); // keeps its capacity: one allocation for the whole run
     if (count_ != 0)
         entry_ += ",\n";
     appendEntryJson(entry_, operation);
-    entries_.append(QByteArrayView(entry_.data(), qsizetype(entry_.size())));
+    file_->write(entry_);
     ++count_;
 }
 
 bool ReportFile::finish(const BatchReport& report)
 {
+    if (!file_)
+        start(report);
     finished_ = true;
-    const QByteArray fields = QJsonDocument(fieldsBesideSkipped(report)).toJson(QJsonDocument::Indented);
-    // Keys stand sorted and values never hold a raw line break, so this line exists exactly once.
-    const qsizetype split = fields.indexOf("\n    \"source\": ") + 1;
-    store::OwnerOnlyFile file(path_);
-    file.write(QByteArrayView(fields).first(split));
-    file.write("    \"skipped\": [\n");
-    if (!entries_.copyInto(file))
-        return false;
-    file.write(count_ == 0 ? "    ],\n" : "\n    ],\n");
-    file.write(QByteArrayView(fields).sliced(split));
-    return file.commit();
+    const QJsonObject fields = fieldsBesideSkipped(report);
+    QStringList keysAfter = fields.keys();
+    for (const QString& key : keysBeforeSkipped())
+        keysAfter.removeOne(key);
+    file_->write(count_ == 0 ? "    ],\n" : "\n    ],\n");
+    file_->write(members(fields, keysAfter));
+    file_->write("\n}\n");
+    return file_->commit();
 }
 
 } // namespace tavik::app

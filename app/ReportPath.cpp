@@ -38,7 +38,7 @@ bool sameFile(const QString& path, const QString& resolved, const QString& file)
 // What lies at an existing path that a report must not replace; empty for an earlier report or an
 // empty file. A data file protected with a password has no header to know it by, so everything
 // that does not begin like a report counts. Other programs write JSON objects too: a report is
-// known by its first keys, which come in the same sorted order in every report.
+// known by its first keys, which come in the same order in every report of one version.
 QString whatMustNotBeReplaced(const QString& path)
 {
     // Room for the backup's path however long, escaped.
@@ -50,8 +50,11 @@ QString whatMustNotBeReplaced(const QString& path)
     if (head.startsWith(dataFileHeader))
         return QStringLiteral("eine Datendatei");
     const QByteArray text = head.trimmed();
+    // Earlier reports have every key sorted ("cause" second), later ones first the keys known when
+    // the run starts ("check" second, then "keptBackup").
     static const QRegularExpression reportBeginning(
-        QStringLiteral(R"(^\{\s*"backup"\s*:\s*(null|"(?:[^"\\]|\\.)*")\s*,\s*"cause"\s*:)"));
+        QStringLiteral(R"(^\{\s*"backup"\s*:\s*(null|"(?:[^"\\]|\\.)*")\s*,\s*)"
+                       R"(("cause"\s*:|"check"\s*:\s*(true|false)\s*,\s*"keptBackup"\s*:))"));
     if (text.isEmpty() || reportBeginning.match(QString::fromUtf8(text)).hasMatch())
         return {};
     return QStringLiteral("eine Datei, die kein Bericht ist");

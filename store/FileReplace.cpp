@@ -120,6 +120,10 @@ int openUnnamedFile(const QString& folder, int accessMode)
 }
 
 namespace {
+// Fewer, larger writes: a run's log and report take hundreds of thousands of lines.
+constexpr qsizetype pieceSize = 256 * 1024;
+constexpr qint64 writebackStep = 4 * 1024 * 1024;
+
 bool writeAll(int descriptor, QByteArrayView bytes)
 {
     qsizetype written = 0;
@@ -174,6 +178,8 @@ OwnerOnlyFile::OwnerOnlyFile(const QString& path)
             temporary_.clear();
     }
     failed_ = descriptor_ < 0 || ::fchmod(descriptor_, S_IRUSR | S_IWUSR) != 0;
+    if (!failed_)
+        pending_.reserve(std::size_t(pieceSize));
 }
 
 OwnerOnlyFile::~OwnerOnlyFile()
@@ -186,12 +192,40 @@ OwnerOnlyFile::~OwnerOnlyFile()
 
 void OwnerOnlyFile::write(QByteArrayView bytes)
 {
-    failed_ = failed_ || !writeAll(descriptor_, bytes);
+    if (failed_ || (pending_.size() + std::size_t(bytes.size()) > std::size_t(pieceSize) && !flush()))
+        return;
+    if (bytes.size() >= pieceSize) {
+        failed_ = !writeAll(descriptor_, bytes);
+        handedOver_ += bytes.size();
+    } else {
+        pending_.append(bytes.data(), std::size_t(bytes.size()));
+    }
+    startWriteback();
+}
+
+bool OwnerOnlyFile::flush()
+{
+    failed_ = failed_ || !writeAll(descriptor_, pending_);
+    handedOver_ += qint64(pending_.size());
+    pending_.clear(); // keeps its room for the next piece
+    return !failed_;
+}
+
+// Pages written but not yet on the disk would all wait for the fsync before the file is named.
+void OwnerOnlyFile::startWriteback()
+{
+#ifdef SYNC_FILE_RANGE_WRITE
+    if (failed_ || handedOver_ - writebackFrom_ < writebackStep)
+        return;
+    // Only a hint: where the system refuses it, the fsync does the whole work as before.
+    ::sync_file_range(descriptor_, writebackFrom_, handedOver_ - writebackFrom_, SYNC_FILE_RANGE_WRITE);
+    writebackFrom_ = handedOver_;
+#endif
 }
 
 bool OwnerOnlyFile::commit()
 {
-    if (failed_ || ::fsync(descriptor_) != 0)
+    if (failed_ || !flush() || ::fsync(descriptor_) != 0)
         return false;
     bool placed = false;
     if (temporary_.isEmpty()) {

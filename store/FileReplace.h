@@ -4,6 +4,8 @@
 #include <QFileDevice>
 #include <QString>
 
+#include <string>
+
 #ifdef Q_OS_WIN
 #include <QSaveFile>
 #endif
@@ -38,7 +40,8 @@ bool writeOwnerOnlyFile(const QString& path, const QByteArray& bytes);
 // The same written piece by piece, for files too large to hold in memory: readable by its owner
 // only and without a name until commit(), which forces it to the disk and puts it in place of
 // `path`. A failed write is kept, makes commit() fail and leaves the old file as it was; a file not
-// committed is discarded.
+// committed is discarded. Writes are gathered into large pieces, and the disk is asked to start
+// on what is complete as the file grows, so that commit() finds little left to force.
 class OwnerOnlyFile {
 public:
     explicit OwnerOnlyFile(const QString& path);
@@ -55,8 +58,14 @@ private:
 #ifdef Q_OS_WIN
     QSaveFile file_;
 #else
+    bool flush();
+    void startWriteback();
+
     int descriptor_ = -1;
     QByteArray temporary_; // its name beside path_; empty while it has none
+    std::string pending_; // written, not yet handed to the system
+    qint64 handedOver_ = 0;
+    qint64 writebackFrom_ = 0;
 #endif
 };
 

@@ -1,38 +1,43 @@
 #include "store/RunLogFile.h"
 
-#include "store/FileReplace.h"
 #include "store/VisibleText.h"
-
-#include <QFileInfo>
 
 namespace tavik::store {
 
-RunLogFile::RunLogFile(const QString& path)
-    : path_(path)
-    , lines_(QFileInfo(path).absolutePath())
+namespace {
+QByteArray notesText(const QStringList& notes)
 {
+    QString text;
+    for (const QString& note : notes)
+        text += visibleText(note) + QLatin1Char('\n');
+    return text.toUtf8();
+}
+} // namespace
+
+RunLogFile::RunLogFile(const QString& path, const QStringList& openingNotes)
+    : file_(path)
+    , openingNotes_(openingNotes.size())
+{
+    file_.write(notesText(openingNotes));
 }
 
 void RunLogFile::add(const SkippedOperation& operation)
 {
     if (finished_)
         return;
-    QString line = RunLog::describe(operation);
-    line.append(u'\n');
-    lines_.append(line.toUtf8());
+    line_.clear(); // keeps its capacity: one allocation for the whole run
+    RunLog::appendDescription(line_, operation);
+    line_ += '\n';
+    file_.write(line_);
     ++count_;
 }
 
 bool RunLogFile::finish(const QStringList& notes)
 {
     finished_ = true;
-    QString head;
-    for (const QString& note : notes)
-        head += visibleText(note) + QLatin1Char('\n');
-    head += QStringLiteral("Übersprungene Vorgänge: %1\n").arg(count_);
-    OwnerOnlyFile file(path_);
-    file.write(head.toUtf8());
-    return lines_.copyInto(file) && file.commit();
+    file_.write(QStringLiteral("Übersprungene Vorgänge: %1\n").arg(count_).toUtf8());
+    file_.write(notesText(notes.mid(openingNotes_)));
+    return file_.commit();
 }
 
 } // namespace tavik::store

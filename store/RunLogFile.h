@@ -1,28 +1,32 @@
 #pragma once
 
+#include "store/FileReplace.h"
 #include "store/RunLog.h"
-#include "store/ScratchFile.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <string>
+
 namespace tavik::store {
 
-// The run log on the disk: the notes, the number of skipped operations, then one line each. The
-// count comes first but is known last, so the lines wait in a scratch file beside the log until
-// finish(); the log itself is named only when complete. It lists guests' names and values from
-// the data files: for its owner's eyes only.
+// The run log on the disk: the notes known at the start (the backups), one line per skipped
+// operation as it comes, then the number of them and the notes added later (how the run ended).
+// Written where it ends from the start, it is named only when complete. It lists guests' names and
+// values from the data files: for its owner's eyes only.
 class RunLogFile : public SkippedSink {
 public:
-    explicit RunLogFile(const QString& path);
+    RunLogFile(const QString& path, const QStringList& openingNotes);
 
     void add(const SkippedOperation& operation) override;
-    // False when any byte could not be written; operations reported afterwards are not written.
+    // Takes every note of the run and writes those not written at the start. False when any byte
+    // could not be written; operations reported afterwards are not written.
     bool finish(const QStringList& notes);
 
 private:
-    QString path_;
-    ScratchFile lines_;
+    OwnerOnlyFile file_;
+    std::string line_; // the line being written, kept for its capacity
+    qsizetype openingNotes_ = 0;
     qsizetype count_ = 0;
     bool finished_ = false;
 };

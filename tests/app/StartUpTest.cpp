@@ -325,26 +325,30 @@ void StartUpTest::theLogKeepsOneLinePerEntry()
     QTemporaryDir folder;
     const QString path = app::logPathFor(folder.filePath(QStringLiteral("tavik_50.mdb")));
     store::RunLog log;
-    store::RunLogFile file(path);
-    log.addSink(file);
     app::StartupBackup backup;
     backup.backup = folder.filePath(QStringLiteral("Krone\nBad\x1b[2J/tavik_50.ba0"));
     app::noteBackups(backup, log);
+    store::RunLogFile file(path, log.notes());
+    log.addSink(file);
     const store::SkippedOperation odd { store::RunTask::Import, QStringLiteral("Steuersatz lesen"),
         QStringLiteral("Reservierungen"), 7, QStringLiteral("Re18"), QStringLiteral("M\u00fcl\nler\x1b[31m"),
         QStringLiteral("keine Zahl") };
     const QString oddLine = QStringLiteral("4. Daten importieren \u2013 Steuersatz lesen \u2013 Tabelle Reservierungen \u2013 "
                                            "Datensatz 7 \u2013 Feld Re18 \u2013 Wert \"M\u00fcl\\nler\\x1b[31m\" \u2013 keine Zahl");
-    // More than the log keeps in memory: the file still lists every one, in order.
-    QStringList expected{QStringLiteral("Sicherung der Tavik 5.0 Datendatei: ") + folder.filePath(QStringLiteral("Krone\\nBad\\x1b[2J/tavik_50.ba0")),
-                         QStringLiteral("\u00dcbersprungene Vorg\u00e4nge: %1").arg(store::RunLog::keptEntries + 6)};
+    // More than the log keeps in memory: the file still lists every one, in order, between the
+    // notes known at the start and those of the end.
+    QStringList expected { QStringLiteral("Sicherung der Tavik 5.0 Datendatei: ")
+        + folder.filePath(QStringLiteral("Krone\\nBad\\x1b[2J/tavik_50.ba0")) };
     for (int key = 1; key <= store::RunLog::keptEntries + 5; ++key) {
         log.skipped(store::SkippedOperation { store::RunTask::Fields, {}, QStringLiteral("Tabelle1"), key,
             QStringLiteral("Feld%1").arg(key), {}, QStringLiteral("gesperrt") });
         expected << QStringLiteral("3. Datenfelder zuf\u00fcgen \u2013 Tabelle Tabelle1 \u2013 Datensatz %1 \u2013 Feld Feld%1 \u2013 gesperrt").arg(key);
     }
     log.skipped(odd);
-    expected << oddLine << QString();
+    log.note(QStringLiteral("Der Lauf endete mit R\u00fcckgabewert 4:\nEnde"));
+    expected << oddLine << QStringLiteral("\u00dcbersprungene Vorg\u00e4nge: %1").arg(store::RunLog::keptEntries + 6)
+             << QStringLiteral("Der Lauf endete mit R\u00fcckgabewert 4:\\nEnde") << QString();
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList()); // named only when complete
     QVERIFY(file.finish(log.notes()));
     log.skipped(odd);
     QCOMPARE(QString::fromUtf8(bytesOf(path)).split(QLatin1Char('\n')), expected);
