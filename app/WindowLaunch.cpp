@@ -33,8 +33,8 @@ int startWindow(int argc, char* argv[])
     std::error_code unknown;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", unknown);
     const std::filesystem::path folder = self.parent_path();
-    const std::filesystem::path places[] = { folder / "tavik-migrate-window",
-        folder / TAVIK_WINDOW_FOLDER / "tavik-migrate-window" };
+    const std::filesystem::path places[]
+        = { folder / "tavik-migrate-window", folder / TAVIK_WINDOW_FOLDER / "tavik-migrate-window" };
     for (const std::filesystem::path& program : places) {
         if (::access(program.c_str(), X_OK) != 0)
             continue;
