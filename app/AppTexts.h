@@ -46,8 +46,9 @@ inline const QString wouldBeUndone
 inline const QString alreadyImported
     = QStringLiteral("Die Tavik 5.0 Datendatei \"%1\" ist bereits importiert und wird nicht ersetzt. Mit "
                      "--force wird sie trotzdem ersetzt.");
-inline const QString reportNotWritten = QStringLiteral("Der Bericht \"%1\" konnte nicht geschrieben werden.");
-inline const QString logNotWritten = QStringLiteral("Das Protokoll \"%1\" konnte nicht geschrieben werden.");
+inline const QString reportNotWritten = QStringLiteral("Der Bericht \"%1\" konnte nicht geschrieben werden%2.");
+inline const QString logNotWritten = QStringLiteral("Das Protokoll \"%1\" konnte nicht geschrieben werden%2.");
+inline const QString writeFailureCause = QStringLiteral(": %1");
 inline const QString earlierBackupKept = QStringLiteral(
     "Die Sicherung eines früheren Laufs wurde zu Beginn unter \"%1\" aufbewahrt; war jener Lauf abgebrochen, "
     "hält sie die Datei von davor und wird mit --restore \"%1\" zurückgeholt.");

@@ -12,6 +12,7 @@
 #include "store/Database.h"
 #include "store/EngineError.h"
 #include "store/StoreTexts.h"
+#include "store/SystemErrorText.h"
 #include "store/TargetAccess.h"
 
 #include <QFileInfo>
@@ -348,10 +349,15 @@ int BatchRun::report(int status)
     report_.totalSeconds = runClock_.elapsed() / 1000.0;
     if (skippedWriter_)
         skippedWriter_->finish();
+    // A full disk or a lost folder is said, so that no one looks for a file that is not there.
+    const auto because = [](int cause) {
+        return cause == 0 ? QString() : texts::writeFailureCause.arg(store::germanSystemError(cause));
+    };
     if (reportFile_ && !reportFile_->finish(report_))
-        console_.error(texts::reportNotWritten.arg(*options_.report));
+        console_.error(texts::reportNotWritten.arg(*options_.report, because(reportFile_->failureCause())));
     if (logFile_ && !logFile_->finish(log_.notes()))
-        console_.error(texts::logNotWritten.arg(logPathFor(report_.paths.Datenpfad_neu)));
+        console_.error(
+            texts::logNotWritten.arg(logPathFor(report_.paths.Datenpfad_neu), because(logFile_->failureCause())));
     return status;
 }
 

@@ -26,6 +26,8 @@ public:
     // Starts the report first where the run ended before start(). False when any byte could not be
     // written; operations reported afterwards are not written.
     bool finish(const BatchReport& report);
+    // Why it could not be written: the system's error number, 0 when none is known.
+    int failureCause() const { return file_ ? file_->failureCause() : 0; }
 
 private:
     QString path_;

@@ -177,9 +177,17 @@ OwnerOnlyFile::OwnerOnlyFile(const QString& path)
         if (descriptor_ < 0)
             temporary_.clear();
     }
-    failed_ = descriptor_ < 0 || ::fchmod(descriptor_, S_IRUSR | S_IWUSR) != 0;
-    if (!failed_)
+    if (descriptor_ < 0 || ::fchmod(descriptor_, S_IRUSR | S_IWUSR) != 0)
+        fail();
+    else
         pending_.reserve(std::size_t(pieceSize));
+}
+
+void OwnerOnlyFile::fail()
+{
+    if (!failed_)
+        cause_ = errno;
+    failed_ = true;
 }
 
 OwnerOnlyFile::~OwnerOnlyFile()
@@ -195,7 +203,8 @@ void OwnerOnlyFile::write(QByteArrayView bytes)
     if (failed_ || (pending_.size() + std::size_t(bytes.size()) > std::size_t(pieceSize) && !flush()))
         return;
     if (bytes.size() >= pieceSize) {
-        failed_ = !writeAll(descriptor_, bytes);
+        if (!writeAll(descriptor_, bytes))
+            fail();
         handedOver_ += bytes.size();
     } else {
         pending_.append(bytes.data(), std::size_t(bytes.size()));
@@ -205,7 +214,8 @@ void OwnerOnlyFile::write(QByteArrayView bytes)
 
 bool OwnerOnlyFile::flush()
 {
-    failed_ = failed_ || !writeAll(descriptor_, pending_);
+    if (!failed_ && !writeAll(descriptor_, pending_))
+        fail();
     handedOver_ += qint64(pending_.size());
     pending_.clear(); // keeps its room for the next piece
     return !failed_;
@@ -225,8 +235,12 @@ void OwnerOnlyFile::startWriteback()
 
 bool OwnerOnlyFile::commit()
 {
-    if (failed_ || !flush() || ::fsync(descriptor_) != 0)
+    if (failed_ || !flush())
         return false;
+    if (::fsync(descriptor_) != 0) {
+        fail();
+        return false;
+    }
     bool placed = false;
     if (temporary_.isEmpty()) {
 #ifdef O_TMPFILE
@@ -240,7 +254,8 @@ bool OwnerOnlyFile::commit()
         if (closed)
             temporary_.clear();
     }
-    failed_ = !placed;
+    if (!placed)
+        fail();
     return placed;
 }
 #endif

@@ -51,14 +51,18 @@ public:
 
     void write(QByteArrayView bytes);
     bool commit();
+    // The system's error number of the first failure; 0 while none happened or none is known.
+    int failureCause() const { return cause_; }
 
 private:
     QString path_;
     bool failed_ = false;
+    int cause_ = 0;
 #ifdef Q_OS_WIN
     QSaveFile file_;
 #else
     bool flush();
+    void fail();
     void startWriteback();
 
     int descriptor_ = -1;

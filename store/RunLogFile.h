@@ -22,6 +22,8 @@ public:
     // Takes every note of the run and writes those not written at the start. False when any byte
     // could not be written; operations reported afterwards are not written.
     bool finish(const QStringList& notes);
+    // Why it could not be written: the system's error number, 0 when none is known.
+    int failureCause() const { return file_.failureCause(); }
 
 private:
     OwnerOnlyFile file_;

@@ -484,7 +484,8 @@ void FaultTest::aReportThatDoesNotFitIsSaidAndLeavesNothing()
     const QString report = folder + QLatin1Char('/') + reportName;
     const ProgramResult result = migration_->run({ QStringLiteral("--report"), report });
     QVERIFY2(result.endedByItself && result.exitCode == 0
-            && result.err.contains(QStringLiteral("konnte nicht geschrieben werden")),
+            && result.err.contains(
+                QStringLiteral("konnte nicht geschrieben werden: kein Platz mehr auf dem Datenträger.")),
         qPrintable(result.describe()));
     QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
