@@ -49,6 +49,9 @@ inline const QString alreadyImported
 inline const QString reportNotWritten = QStringLiteral("Der Bericht \"%1\" konnte nicht geschrieben werden%2.");
 inline const QString logNotWritten = QStringLiteral("Das Protokoll \"%1\" konnte nicht geschrieben werden%2.");
 inline const QString writeFailureCause = QStringLiteral(": %1");
+inline const QString targetReplacedBackup = QStringLiteral(
+    "Die Tavik 5.0 Datendatei ist schon durch die Kopie ersetzt und nicht fertig migriert; die Datei von davor liegt "
+    "in der Sicherung \"%1\" und wird mit --restore \"%1\" zurückgeholt.");
 inline const QString earlierBackupKept = QStringLiteral(
     "Die Sicherung eines früheren Laufs wurde zu Beginn unter \"%1\" aufbewahrt; war jener Lauf abgebrochen, "
     "hält sie die Datei von davor und wird mit --restore \"%1\" zurückgeholt.");

@@ -231,6 +231,7 @@ store::CopyResult BatchRun::copyAndBind()
     beginTask(store::RunTask::Copy);
     if (store::CopyResult copy = copyDataFile(work_); !copy)
         return copy;
+    targetReplaced_ = !options_.check;
     const qint64 size = QFileInfo(work_.Datenpfad_neu).size();
     currentTask().counts.insert(QStringLiteral("bytes"), double(size));
     endTask(texts::fileCopied.arg(console_.numberFormat().formattedDataSize(size)));
@@ -340,6 +341,11 @@ int BatchRun::stop(int status, const QString& message, const QString& cause)
     report_.cause = why;
     // The log stays beside the target, so it must tell a later reader that this run failed.
     log_.note(texts::runStopped.arg(status).arg(why.isEmpty() ? said : said + QLatin1Char(' ') + why));
+    // A run stopped after the copy leaves a half-migrated target: the way back is said where it is read.
+    if (targetReplaced_ && status != TooManySkipped && !report_.backup.isEmpty()) {
+        console_.error(texts::targetReplacedBackup.arg(report_.backup));
+        log_.note(texts::targetReplacedBackup.arg(report_.backup));
+    }
     return report(status);
 }
 

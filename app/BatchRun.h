@@ -90,6 +90,7 @@ private:
     std::optional<ReportFile> reportFile_;
     std::optional<store::RunLogFile> logFile_; // not for a check
     bool checkNotRun_ = false; // a check that found no room to run at all
+    bool targetReplaced_ = false; // the real target is the copy now
     std::optional<CheckFolder::RealNames> reportInRealNames_;
     // Declared after the sinks it writes to: it stops using them before they go.
     std::optional<store::BackgroundSink> skippedWriter_;

@@ -209,6 +209,11 @@ void FaultTest::aFullDiskDuringTheImportIsReported()
     if (result.exitCode == 0)
         ++claimedSuccess_;
     checkNothingLost(target, true);
+    // Stopped after the copy, the run says where the file from before is and how to get it back.
+    if (result.exitCode != 1)
+        QVERIFY2(result.err.contains(QStringLiteral("wird mit --restore \"%1\" zurückgeholt")
+                                         .arg(target.chopped(3) + QStringLiteral("ba0"))),
+            qPrintable(result.describe()));
     // The report must not claim totals that the full disk took back.
     const QJsonArray tasks
         = QJsonDocument::fromJson(contentOf(report).value_or(QByteArray())).object()[QStringLiteral("tasks")].toArray();
