@@ -49,6 +49,7 @@ inline const QString alreadyImported
 inline const QString reportNotWritten = QStringLiteral("Der Bericht \"%1\" konnte nicht geschrieben werden%2.");
 inline const QString logNotWritten = QStringLiteral("Das Protokoll \"%1\" konnte nicht geschrieben werden%2.");
 inline const QString writeFailureCause = QStringLiteral(": %1");
+inline const QString runInterrupted = QStringLiteral("Der Lauf wurde abgebrochen (%1).");
 inline const QString targetReplacedBackup = QStringLiteral(
     "Die Tavik 5.0 Datendatei ist schon durch die Kopie ersetzt und nicht fertig migriert; die Datei von davor liegt "
     "in der Sicherung \"%1\" und wird mit --restore \"%1\" zurückgeholt.");

@@ -4,6 +4,7 @@
 #include "app/ReportPath.h"
 #include "app/ShellTasks.h"
 #include "app/SourceSelection.h"
+#include "app/StopRequest.h"
 #include "app/TargetRestore.h"
 #include "app/UserSettings.h"
 #include "import/ImportRun.h"
@@ -20,6 +21,24 @@
 namespace tavik::app {
 
 namespace {
+
+// The walk's progress, which is also where a stop request is honoured between two reservations.
+class StoppableProgress : public import::ImportProgress {
+public:
+    explicit StoppableProgress(import::ImportProgress& shown)
+        : shown_(shown)
+    {
+    }
+    void begin(qint32 total) override { shown_.begin(total); }
+    void reservationDone(qint64 done, qint32 total) override
+    {
+        StopRequest::honour();
+        shown_.reservationDone(done, total);
+    }
+
+private:
+    import::ImportProgress& shown_;
+};
 
 QString engineMessage(const std::exception& error)
 {
@@ -39,6 +58,7 @@ BatchRun::BatchRun(BatchOptions options, BatchConsole& console, SettingsReader s
 
 int BatchRun::run()
 {
+    const StopRequest stopRequest;
     runClock_.start();
     report_.paths = readDataPaths(settings_, sharedDocumentsFolder_);
     // A value stored empty is not "none stored": no default stands in for it.
@@ -76,6 +96,10 @@ int BatchRun::run()
         if (!withinSkipLimit(walked))
             return undoOverLimit();
         finish();
+    } catch (const Interrupted& stopped) {
+        // A check stopped halfway cannot say how a real run would end.
+        checkNotRun_ = options_.check;
+        return stop(stopped.exitStatus(), texts::runInterrupted.arg(stopped.signalName()));
     } catch (const std::exception& error) {
         return stop(EngineFailure, engineMessage(error));
     }
@@ -211,6 +235,7 @@ std::optional<QString> BatchRun::takeVatAnswer()
 
 void BatchRun::beginTask(store::RunTask task)
 {
+    StopRequest::honour();
     console_.taskStarted(store::texts::taskName(task));
     report_.tasks.append(TaskRecord { task, texts::taskCutOff, {}, 0, 0 });
     skippedBeforeTask_ = log_.skippedTotal();
@@ -264,8 +289,9 @@ void BatchRun::prepareTarget()
 qint64 BatchRun::importReservations()
 {
     beginTask(store::RunTask::Import);
+    StoppableProgress progress(console_);
     const import::ImportResult result = import::runImport(
-        session_->controls, work_.Datenpfad_neu, work_.Datenpfad_alt, console_, log_, console_.numberFormat());
+        session_->controls, work_.Datenpfad_neu, work_.Datenpfad_alt, progress, log_, console_.numberFormat());
     currentTask().counts = QJsonObject{{QStringLiteral("reservations"), double(result.reservationsWalked)},
                               {QStringLiteral("chargeLines"), double(result.chargeLinesWritten)}};
     if (!result.walkBegan)

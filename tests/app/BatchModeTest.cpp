@@ -3,12 +3,19 @@
 #include "tools/SampleHotel.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
+
+#include <csignal>
+
+#include <signal.h>
 
 #include "AppTestFiles.h"
 
@@ -310,6 +317,63 @@ private slots:
         const Outcome version = run({QStringLiteral("--version")});
         QCOMPARE(version.exitCode, 0);
         QVERIFY(version.out.startsWith(QStringLiteral("tavik-migrate ")));
+    }
+
+    // Ctrl+C or SIGTERM in the middle of the walk: the run says so, leaves no check copies with
+    // guests' data behind, and a real run names the way back to the file it replaced.
+    void aStoppedRunCleansUpAndSaysWhere_data()
+    {
+        QTest::addColumn<bool>("check");
+        QTest::addColumn<int>("signal");
+        QTest::newRow("real run, Ctrl+C") << false << SIGINT;
+        QTest::newRow("check, SIGTERM") << true << SIGTERM;
+    }
+
+    void aStoppedRunCleansUpAndSaysWhere()
+    {
+        QFETCH(bool, check);
+        QFETCH(int, signal);
+        // Large enough that the walk is still going when its journal is seen.
+        tools::writeOlderEditionFile(source_, tools::SampleOptions { 40000, 5, {}, 10 });
+        const QByteArray targetBefore = bytesOf(target_);
+        const QString temporary = dir_->filePath(QStringLiteral("tmp"));
+        QVERIFY(QDir().mkpath(temporary));
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_->filePath(QStringLiteral("config")));
+        environment.insert(QStringLiteral("TMPDIR"), temporary);
+        program.setProcessEnvironment(environment);
+        QStringList arguments { QStringLiteral("--batch"), QStringLiteral("--vat"), QStringLiteral("7") };
+        if (check)
+            arguments << QStringLiteral("--check");
+        program.start(qEnvironmentVariable("TAVIK_PROGRAM"), arguments);
+        QVERIFY(program.waitForStarted());
+        const auto walking = [&] {
+            QDirIterator files(check ? temporary : dir_->path(), { QStringLiteral("*-journal") }, QDir::Files,
+                QDirIterator::Subdirectories);
+            return files.hasNext();
+        };
+        QElapsedTimer waited;
+        waited.start();
+        while (!walking() && program.state() == QProcess::Running && waited.elapsed() < 60000)
+            QThread::msleep(2);
+        QVERIFY2(program.state() == QProcess::Running, "the run ended before it could be stopped");
+        ::kill(pid_t(program.processId()), signal);
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 128 + signal);
+        const QString err = QString::fromUtf8(program.readAllStandardError());
+        QVERIFY2(err.contains(QStringLiteral("Der Lauf wurde abgebrochen")), qPrintable(err));
+        QCOMPARE(QDir(temporary).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+        QVERIFY(!QFileInfo::exists(target_ + QStringLiteral("-journal")));
+        if (check) {
+            QCOMPARE(bytesOf(target_), targetBefore);
+            return;
+        }
+        QVERIFY2(err.contains(QStringLiteral("--restore \"%1\"").arg(dir_->filePath(QStringLiteral("tavik_50.ba0")))),
+            qPrintable(err));
+        QVERIFY(firstValue(target_, QStringLiteral("SELECT \"Memo13\" FROM \"Einstellungen\""))
+            != QStringLiteral("importiert"));
     }
 
     // The batch mode needs nothing but the program; the window says what is missing for it.
