@@ -18,16 +18,17 @@ extern "C" void noteStop(int signal)
 } // namespace
 
 StopRequest::StopRequest()
+    : previousInterrupt_(std::signal(SIGINT, noteStop))
+    , previousTerminate_(std::signal(SIGTERM, noteStop))
 {
     requested = 0;
-    std::signal(SIGINT, noteStop);
-    std::signal(SIGTERM, noteStop);
 }
 
+// Whoever handled the signals before (a test harness, say) handles them again.
 StopRequest::~StopRequest()
 {
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, previousInterrupt_ == SIG_ERR ? SIG_DFL : previousInterrupt_);
+    std::signal(SIGTERM, previousTerminate_ == SIG_ERR ? SIG_DFL : previousTerminate_);
 }
 
 void StopRequest::honour()

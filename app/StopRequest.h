@@ -19,6 +19,11 @@ public:
 
     // Throws Interrupted when a signal has come.
     static void honour();
+
+private:
+    using Handler = void (*)(int);
+    Handler previousInterrupt_;
+    Handler previousTerminate_;
 };
 
 class Interrupted : public std::runtime_error {
