@@ -58,7 +58,6 @@ BatchRun::BatchRun(BatchOptions options, BatchConsole& console, SettingsReader s
 
 int BatchRun::run()
 {
-    const StopRequest stopRequest;
     runClock_.start();
     report_.paths = readDataPaths(settings_, sharedDocumentsFolder_);
     // A value stored empty is not "none stored": no default stands in for it.
@@ -82,6 +81,8 @@ int BatchRun::run()
     }
     if (const std::optional<int> stopped = checkBeforeChanging())
         return *stopped;
+    // Not earlier: Ctrl+C at the VAT question, or during --restore, still ends the program at once.
+    const StopRequest stopRequest;
     startReporting();
     try {
         takeChosenSource();
