@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <string_view>
 
 namespace tavik::store {
 
@@ -65,8 +64,7 @@ QString RunLog::describe(const SkippedOperation& operation)
     if (!operation.ownerTable.isEmpty())
         line.append(separator).append(operation.ownerKey
                 ? QStringLiteral("gehört zu Tabelle %1, Datensatz %2")
-                      .arg(operation.ownerTable)
-                      .arg(*operation.ownerKey)
+                      .arg(operation.ownerTable, QString::number(*operation.ownerKey))
                 : QStringLiteral("gehört zu Tabelle %1").arg(operation.ownerTable));
     if (!operation.value.isNull())
         line.append(separator).append(u"Wert \"").append(shortened(operation.value)).append(u'"');
@@ -74,73 +72,8 @@ QString RunLog::describe(const SkippedOperation& operation)
     if (operation.sqliteCode == 0)
         line.append(operation.reason);
     else
-        line.append(QStringLiteral("%1 (SQLite-Code %2)").arg(operation.reason).arg(operation.sqliteCode));
+        line.append(QStringLiteral("%1 (SQLite-Code %2)").arg(operation.reason, QString::number(operation.sqliteCode)));
     return visibleText(line);
-}
-
-namespace {
-bool usesNumberedPlaceholders(const SkippedOperation& operation)
-{
-    return (operation.ownerKey && operation.ownerTable.contains(u'%'))
-        || (operation.sqliteCode != 0 && operation.reason.contains(u'%'));
-}
-
-void appendNumber(std::string& out, qint64 number)
-{
-    char digits[24];
-    const auto written = std::to_chars(digits, digits + sizeof digits, number);
-    out.append(digits, written.ptr);
-}
-} // namespace
-
-void RunLog::appendDescription(std::string& out, const SkippedOperation& operation)
-{
-    // describe() fills its texts in with QString::arg, which also fills in a "%1" found inside
-    // them; such a rare line is taken from there, so both stay the same.
-    if (usesNumberedPlaceholders(operation)) {
-        out += describe(operation).toStdString();
-        return;
-    }
-    constexpr std::string_view separator = " \xe2\x80\x93 "; // " – "
-    const auto appendPart = [&out, separator](std::string_view label, QStringView text) {
-        out += separator;
-        out += label;
-        appendVisibleUtf8(out, text);
-    };
-    appendVisibleUtf8(out, texts::taskName(operation.task));
-    if (!operation.operation.isEmpty())
-        appendPart({}, operation.operation);
-    if (!operation.table.isEmpty())
-        appendPart("Tabelle ", operation.table);
-    if (operation.recordKey) {
-        appendPart("Datensatz ", {});
-        appendNumber(out, *operation.recordKey);
-    }
-    if (!operation.field.isEmpty())
-        appendPart("Feld ", operation.field);
-    if (!operation.ownerTable.isEmpty()) {
-        appendPart("geh\xc3\xb6rt zu Tabelle ", operation.ownerTable); // "gehört"
-        if (operation.ownerKey) {
-            out += ", Datensatz ";
-            appendNumber(out, *operation.ownerKey);
-        }
-    }
-    if (!operation.value.isNull()) {
-        const qsizetype shown = std::min(operation.value.size(), shownOfValue);
-        appendPart("Wert \"", QStringView(operation.value).first(shown));
-        if (shown < operation.value.size()) {
-            out += "\xe2\x80\xa6 ("; // "…"
-            appendNumber(out, operation.value.size());
-            out += " Zeichen)";
-        }
-        out += '"';
-    }
-    appendPart({}, operation.reason);
-    if (operation.sqliteCode != 0) {
-        out += " (SQLite-Code ";
-        appendNumber(out, operation.sqliteCode);
-        out += ')';
-    }
 }
 
 } // namespace tavik::store

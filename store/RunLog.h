@@ -9,7 +9,6 @@
 
 #include <map>
 #include <optional>
-#include <string>
 
 namespace tavik::store {
 
@@ -64,8 +63,6 @@ public:
     const QStringList& notes() const { return notes_; }
     // One line per operation, for the log file and the terminal; control characters written out.
     static QString describe(const SkippedOperation& operation);
-    // The same line as describe() gives, appended to `out` in UTF-8, for the log file.
-    static void appendDescription(std::string& out, const SkippedOperation& operation);
 
 private:
     QVector<SkippedOperation> first_;

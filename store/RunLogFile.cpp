@@ -25,10 +25,9 @@ void RunLogFile::add(const SkippedOperation& operation)
 {
     if (finished_)
         return;
-    line_.clear(); // keeps its capacity: one allocation for the whole run
-    RunLog::appendDescription(line_, operation);
-    line_ += '\n';
-    file_.write(line_);
+    QString line = RunLog::describe(operation);
+    line.append(u'\n');
+    file_.write(line.toUtf8());
     ++count_;
 }
 

@@ -27,7 +27,6 @@ public:
 
 private:
     OwnerOnlyFile file_;
-    std::string line_; // the line being written, kept for its capacity
     qsizetype openingNotes_ = 0;
     qsizetype count_ = 0;
     bool finished_ = false;

@@ -29,70 +29,7 @@ QString escaped(char16_t c)
     }
 }
 
-void appendEscaped(std::string& out, char16_t c)
-{
-    constexpr char hex[] = "0123456789abcdef";
-    switch (c) {
-    case u'\n':
-        out += "\\n";
-        return;
-    case u'\r':
-        out += "\\r";
-        return;
-    case u'\t':
-        out += "\\t";
-        return;
-    default:
-        break;
-    }
-    out += c <= 0xff ? "\\x" : "\\u";
-    for (int shift = c <= 0xff ? 4 : 12; shift >= 0; shift -= 4)
-        out += hex[(c >> shift) & 0xf];
-}
-
-void appendUtf8(std::string& out, char32_t code)
-{
-    if (code < 0x800) {
-        out += char(0xc0 | (code >> 6));
-    } else if (code < 0x10000) {
-        out += char(0xe0 | (code >> 12));
-        out += char(0x80 | ((code >> 6) & 0x3f));
-    } else {
-        out += char(0xf0 | (code >> 18));
-        out += char(0x80 | ((code >> 12) & 0x3f));
-        out += char(0x80 | ((code >> 6) & 0x3f));
-    }
-    out += char(0x80 | (code & 0x3f));
-}
-
 } // namespace
-
-void appendVisibleUtf8(std::string& out, QStringView text)
-{
-    qsizetype i = 0;
-    while (i < text.size()) {
-        // Copied as a run into room made once: nearly all of a log line is plain ASCII.
-        const qsizetype start = i;
-        while (i < text.size() && text[i].unicode() >= 0x20 && text[i].unicode() < 0x7f)
-            ++i;
-        if (i > start) {
-            const std::size_t at = out.size();
-            out.resize(at + std::size_t(i - start));
-            for (qsizetype k = start; k < i; ++k)
-                out[at + std::size_t(k - start)] = char(text[k].unicode());
-            continue;
-        }
-        const char16_t c = text[i++].unicode();
-        if (isHidden(c))
-            appendEscaped(out, c);
-        else if (QChar::isHighSurrogate(c) && i < text.size() && QChar::isLowSurrogate(text[i].unicode()))
-            appendUtf8(out, QChar::surrogateToUcs4(c, text[i++].unicode()));
-        else if (QChar::isSurrogate(c))
-            out += '?';
-        else
-            appendUtf8(out, c);
-    }
-}
 
 QString visibleText(const QString& text)
 {

@@ -1,9 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringView>
-
-#include <string>
 
 namespace tavik::store {
 
@@ -13,8 +10,5 @@ namespace tavik::store {
 // Backslashes stay as they are: Windows paths are full of them, and the exact text is in the
 // JSON report.
 QString visibleText(const QString& text);
-// The bytes of visibleText(text).toUtf8() appended to `out`, without a QString in between: a run
-// writes hundreds of thousands of log lines. A surrogate without its partner becomes "?", as there.
-void appendVisibleUtf8(std::string& out, QStringView text);
 
 } // namespace tavik::store
