@@ -150,19 +150,6 @@ void takeOwnLock(QFileDevice& temporary)
 #endif
 }
 
-// Starts writing what was just copied to the disk, so that the sync at the end waits for little.
-void startWriteback(QFileDevice& output, qint64 offset, qint64 length)
-{
-#ifdef Q_OS_LINUX
-    if (output.flush())
-        ::sync_file_range(output.handle(), offset, length, SYNC_FILE_RANGE_WRITE);
-#else
-    Q_UNUSED(output);
-    Q_UNUSED(offset);
-    Q_UNUSED(length);
-#endif
-}
-
 Step copyContents(QFile& input, QFileDevice& output, const QString& dest)
 {
     QByteArray chunk(chunkSize, Qt::Uninitialized);
@@ -178,7 +165,9 @@ Step copyContents(QFile& input, QFileDevice& output, const QString& dest)
         // A short write leaves Qt without an error of its own; errno tells the cause either way.
         if (output.write(chunk.constData(), got) != got)
             return { CopyProblem::CannotWriteCopy, dest, errno };
-        startWriteback(output, copied, got);
+        // The sync before the rename then waits for little.
+        if (output.flush())
+            startWritingBack(output.handle(), copied, got);
         copied += got;
     }
     // A file that grew or shrank while it was read gives no consistent copy.

@@ -17,6 +17,17 @@
 
 namespace tavik::store {
 
+void startWritingBack(int descriptor, qint64 offset, qint64 length)
+{
+#ifdef SYNC_FILE_RANGE_WRITE
+    ::sync_file_range(descriptor, offset, length, SYNC_FILE_RANGE_WRITE);
+#else
+    Q_UNUSED(descriptor);
+    Q_UNUSED(offset);
+    Q_UNUSED(length);
+#endif
+}
+
 QFileDevice::Permissions fileModeOf(const QString& path)
 {
     return QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
@@ -224,13 +235,10 @@ bool OwnerOnlyFile::flush()
 // Pages written but not yet on the disk would all wait for the fsync before the file is named.
 void OwnerOnlyFile::startWriteback()
 {
-#ifdef SYNC_FILE_RANGE_WRITE
     if (failed_ || handedOver_ - writebackFrom_ < writebackStep)
         return;
-    // Only a hint: where the system refuses it, the fsync does the whole work as before.
-    ::sync_file_range(descriptor_, writebackFrom_, handedOver_ - writebackFrom_, SYNC_FILE_RANGE_WRITE);
+    startWritingBack(descriptor_, writebackFrom_, handedOver_ - writebackFrom_);
     writebackFrom_ = handedOver_;
-#endif
 }
 
 bool OwnerOnlyFile::commit()

@@ -26,6 +26,10 @@ bool replaceFile(const QString& from, const QString& to);
 // Whether the two paths lead to one existing file: by their resolved paths, or as hard links.
 bool isSameFile(const QString& first, const QString& second);
 
+// Asks the system to start writing a range just written to the disk, so that a later sync waits
+// for little; only a hint, and nothing where the system has no such request.
+void startWritingBack(int descriptor, qint64 offset, qint64 length);
+
 #ifndef Q_OS_WIN
 // A file without a name in the folder (O_TMPFILE), opened with the given access mode and readable
 // by its owner only; -1 where the system makes none, with errno saying why.
