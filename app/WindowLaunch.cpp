@@ -7,7 +7,6 @@
 #include <QString>
 
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <vector>
 
@@ -15,20 +14,8 @@
 
 namespace tavik::app {
 
-namespace {
-
-constexpr int windowNotStarted = 127; // as a shell says of a program it cannot find
-
-void printError(const QString& text)
-{
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
-}
-
-} // namespace
-
 // Beside this program in the build folder; where the package puts it otherwise.
-int startWindow(int argc, char* argv[])
+QString startWindow(int argc, char* argv[])
 {
     std::error_code unknown;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", unknown);
@@ -43,13 +30,9 @@ int startWindow(int argc, char* argv[])
         std::string name = program.string();
         arguments[0] = name.data();
         ::execv(name.c_str(), arguments.data());
-        const int cause = errno;
-        printError(texts::windowNotStarted.arg(QFile::decodeName(name.c_str()), store::germanSystemError(cause))
-            + QLatin1Char('\n'));
-        return windowNotStarted;
+        return texts::windowNotStarted.arg(QFile::decodeName(name.c_str()), store::germanSystemError(errno));
     }
-    printError(texts::windowMissing.arg(QFile::decodeName(places[1].lexically_normal().c_str())) + QLatin1Char('\n'));
-    return windowNotStarted;
+    return texts::windowMissing.arg(QFile::decodeName(places[1].lexically_normal().c_str()));
 }
 
 } // namespace tavik::app

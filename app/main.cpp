@@ -12,6 +12,10 @@
 
 namespace {
 
+#ifndef TAVIK_WINDOW_IN_PROCESS
+constexpr int windowNotStarted = 127; // as a shell says of a program it cannot find
+#endif
+
 void print(std::FILE* stream, const QString& text)
 {
     const QByteArray bytes = text.toLocal8Bit();
@@ -31,7 +35,8 @@ int main(int argc, char* argv[])
 #ifdef TAVIK_WINDOW_IN_PROCESS
         return tavik::app::runWindow(argc, argv);
 #else
-        return tavik::app::startWindow(argc, argv);
+        print(stderr, tavik::app::startWindow(argc, argv) + QLatin1Char('\n'));
+        return windowNotStarted;
 #endif
     }
 
