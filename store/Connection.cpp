@@ -117,7 +117,9 @@ void Connection::watchChanges()
 void Connection::onRowChange(void* self, int, const char*, const char* table, qint64)
 {
     // A table of that name in an attached file counts too: one change too many only costs a read.
-    for (TableChanges& watched : static_cast<Connection*>(self)->tableChanges_) {
+    Connection& connection = *static_cast<Connection*>(self);
+    ++connection.reportedRows_;
+    for (TableChanges& watched : connection.tableChanges_) {
         if (sqlite3_stricmp(watched.table.constData(), table) == 0)
             ++watched.rows;
     }
@@ -143,6 +145,19 @@ const quint64& Connection::rowChangesOf(const QString& table)
     }
     tableChanges_.push_back(TableChanges { name, 0 });
     return tableChanges_.back().rows;
+}
+
+Connection::TableState Connection::stateOf(const QString& table)
+{
+    TableState state;
+    state.ownRows = rowChangesOf(table);
+    // Rows emptied at once by a DELETE without WHERE are counted here but never reported.
+    // Both taken modulo 2^32, as SQLite's own count is an int.
+    state.unreportedRows = static_cast<quint32>(sqlite3_total_changes(db_.get())) - static_cast<quint32>(reportedRows_);
+    Statement version = prepare(QStringLiteral("PRAGMA data_version"), context(EngineOperation::Refresh));
+    version.step();
+    state.othersVersion = version.integer(0);
+    return state;
 }
 
 void Connection::applyKeyAndVerify()

@@ -58,6 +58,16 @@ public:
     // Grows at every commit, rollback and reopening, and with every statement run by execute():
     // among those are savepoints, and ROLLBACK TO takes changes back without reporting any row.
     quint64 epoch() const { return epoch_; }
+    // Tells whether the rows of the table may have changed between two readings: equal readings
+    // mean no row of it was inserted, changed or deleted through this connection, and nothing
+    // committed by another, in between (changes SQLite does not report row by row count too).
+    struct TableState {
+        quint64 ownRows = 0;
+        quint32 unreportedRows = 0;
+        qint64 othersVersion = 0;
+        bool operator==(const TableState&) const = default;
+    };
+    TableState stateOf(const QString& table);
     bool inTransaction() const;
     ErrorContext context(std::optional<EngineOperation> operation = std::nullopt) const;
     sqlite3* handle() const;
@@ -92,6 +102,7 @@ private:
     QString path_;
     OpenOptions options_;
     std::deque<TableChanges> tableChanges_; // a deque, so references to its counts stay valid
+    quint64 reportedRows_ = 0; // in every table
     quint64 epoch_ = 0;
     std::unique_ptr<sqlite3, Closer> db_;
     // Declared after db_ so the statements are finalized before the handle closes.

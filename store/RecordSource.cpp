@@ -240,18 +240,29 @@ void RecordSource::refresh()
 {
     if (connection_ && !pendingFields_.empty())
         storePending();
+    KeyRuns previousKeys = std::move(keys_);
+    const std::weak_ptr<Connection> previousConnection = connection_;
     close();
     OpenOptions options;
     options.password = Engine::passwordOf(connect_);
     options.readOnlyWhereUnwritable = access_ == Access::ReadOnly;
     std::shared_ptr<Connection> connection = engine_.connect(databaseName_, options);
     TableSchema schema = TableSchema::read(*connection, table_);
-    Statement keys = connection->prepare(
-        QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(quoteIdentifier(schema.table())),
-        context(EngineOperation::Refresh));
+    const Connection::TableState state = connection->stateOf(schema.table());
     KeyRuns loaded;
-    while (keys.step())
-        loaded.append(keys.integer(0));
+    // Reading the keys means reading the whole table; over the same connection, with nothing
+    // changed since the last time, that read would find the same keys.
+    if (connection == previousConnection.lock() && schema.table() == keysTable_ && state == keysState_) {
+        loaded = std::move(previousKeys);
+    } else {
+        Statement keys = connection->prepare(
+            QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(quoteIdentifier(schema.table())),
+            context(EngineOperation::Refresh));
+        while (keys.step())
+            loaded.append(keys.integer(0));
+    }
+    keysTable_ = schema.table();
+    keysState_ = state;
 
     connection_ = std::move(connection);
     tableChanges_ = &connection_->rowChangesOf(schema.table());

@@ -215,6 +215,9 @@ private:
     TableSchema schema_;
     QString columnList_;
     KeyRuns keys_;
+    // What the table was like when keys_ were read, for the next refresh.
+    QString keysTable_;
+    Connection::TableState keysState_;
     std::size_t position_ = 0;
     bool adding_ = false;
     mutable bool currentUnread_ = false;

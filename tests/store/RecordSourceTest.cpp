@@ -58,6 +58,8 @@ private slots:
     void typedValuesAreCheckedAndStoredAsVariantsWere();
     void aWalkThatReadsSomeFieldsReadsTheOthersWhenAsked();
     void aLongTransactionKeepsNoStatementJournal();
+    void aRefreshFindsTheRecordsOfItsMoment_data();
+    void aRefreshFindsTheRecordsOfItsMoment();
 };
 
 namespace {
@@ -776,3 +778,53 @@ void RecordSourceTest::aLongTransactionKeepsNoStatementJournal()
 
 QTEST_GUILESS_MAIN(RecordSourceTest)
 #include "RecordSourceTest.moc"
+
+void RecordSourceTest::aRefreshFindsTheRecordsOfItsMoment_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<bool>("byAnotherProgram");
+    QTest::addColumn<QList<qint64>>("keys");
+    const QString added = QStringLiteral("INSERT INTO \"Gaeste\" (\"ID\", \"Name\") VALUES (9, 'neu')");
+    QTest::newRow("nothing changed") << QString() << false << QList<qint64> { 1, 2, 3 };
+    QTest::newRow("a field of another table changed")
+        << QStringLiteral("UPDATE \"Zimmer\" SET \"Nummer\" = 'x'") << false << QList<qint64> { 1, 2, 3 };
+    QTest::newRow("added on the same connection") << added << false << QList<qint64> { 1, 2, 3, 9 };
+    QTest::newRow("deleted on the same connection")
+        << QStringLiteral("DELETE FROM \"Gaeste\" WHERE \"ID\" = 2") << false << QList<qint64> { 1, 3 };
+    // SQLite empties the table at once and reports no row of it.
+    QTest::newRow("emptied on the same connection")
+        << QStringLiteral("DELETE FROM \"Gaeste\"") << false << QList<qint64> {};
+    QTest::newRow("added by another program") << added << true << QList<qint64> { 1, 2, 3, 9 };
+}
+
+// A refresh over a connection that stays open may take the keys it read before; it must never
+// take them when the table has changed since.
+void RecordSourceTest::aRefreshFindsTheRecordsOfItsMoment()
+{
+    QFETCH(QString, sql);
+    QFETCH(bool, byAnotherProgram);
+    QFETCH(QList<qint64>, keys);
+    const QString file = newFile(3);
+    runSql(file, QStringLiteral("CREATE TABLE \"Zimmer\" (\"Nummer\" TEXT)"));
+    runSql(file, QStringLiteral("INSERT INTO \"Zimmer\" VALUES ('1')"));
+    Engine engine(QLocale::c());
+    RecordSource walk(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
+    RecordSource other(engine, QStringLiteral("Data4"), QStringLiteral("Gaeste")); // keeps the connection open
+    walk.setDatabaseName(file);
+    other.setDatabaseName(file);
+    walk.refresh();
+    other.refresh();
+    walk.refresh(); // once more, so the keys compared below may be the ones kept
+    if (!sql.isEmpty()) {
+        if (byAnotherProgram)
+            runSql(file, sql);
+        else
+            walk.connection().prepare(sql).run();
+    }
+    walk.refresh();
+    QList<qint64> seen;
+    for (; !walk.eof(); walk.moveNext())
+        seen << *walk.currentKey();
+    QCOMPARE(seen, keys);
+    QCOMPARE(walk.recordCount(), keys.size());
+}
