@@ -112,6 +112,22 @@ void Connection::watchChanges()
     sqlite3_update_hook(db_.get(), &Connection::onRowChange, this);
     sqlite3_commit_hook(db_.get(), &Connection::onCommit, this);
     sqlite3_rollback_hook(db_.get(), &Connection::onRollback, this);
+    sqlite3_set_authorizer(db_.get(), &Connection::onPrepare, this);
+}
+
+int Connection::onPrepare(void* self, int action, const char* table, const char*, const char*, const char*)
+{
+    // A table dropped or altered loses its rows without a report of any; counted as a change of
+    // every row, when the statement is prepared, so that one prepared and never run counts too.
+    const bool dropsOrAlters
+        = action == SQLITE_DROP_TABLE || action == SQLITE_DROP_TEMP_TABLE || action == SQLITE_ALTER_TABLE;
+    if (dropsOrAlters && table) {
+        for (TableChanges& watched : static_cast<Connection*>(self)->tableChanges_) {
+            if (sqlite3_stricmp(watched.table.constData(), table) == 0)
+                ++watched.rows;
+        }
+    }
+    return SQLITE_OK;
 }
 
 void Connection::onRowChange(void* self, int, const char*, const char* table, qint64)
