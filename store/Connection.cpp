@@ -115,13 +115,16 @@ void Connection::watchChanges()
     sqlite3_set_authorizer(db_.get(), &Connection::onPrepare, this);
 }
 
-int Connection::onPrepare(void* self, int action, const char* table, const char*, const char*, const char*)
+int Connection::onPrepare(void* self, int action, const char* first, const char* second, const char*, const char*)
 {
     // A table dropped or altered loses its rows without a report of any; counted as a change of
     // every row, when the statement is prepared, so that one prepared and never run counts too.
-    const bool dropsOrAlters
-        = action == SQLITE_DROP_TABLE || action == SQLITE_DROP_TEMP_TABLE || action == SQLITE_ALTER_TABLE;
-    if (dropsOrAlters && table) {
+    const char* table = nullptr;
+    if (action == SQLITE_DROP_TABLE || action == SQLITE_DROP_TEMP_TABLE)
+        table = first;
+    else if (action == SQLITE_ALTER_TABLE)
+        table = second; // after the file's name
+    if (table) {
         for (TableChanges& watched : static_cast<Connection*>(self)->tableChanges_) {
             if (sqlite3_stricmp(watched.table.constData(), table) == 0)
                 ++watched.rows;

@@ -797,6 +797,9 @@ void RecordSourceTest::aRefreshFindsTheRecordsOfItsMoment_data()
     QTest::newRow("dropped and made anew on the same connection")
         << QStringLiteral("DROP TABLE \"Gaeste\"; CREATE TABLE \"Gaeste\" (\"ID\" INTEGER PRIMARY KEY, \"Name\" TEXT)")
         << false << QList<qint64> {};
+    QTest::newRow("renamed away and another made in its place") << QStringLiteral(
+        "ALTER TABLE \"Gaeste\" RENAME TO \"Alt\"; CREATE TABLE \"Gaeste\" (\"ID\" INTEGER PRIMARY KEY)")
+                                                                << false << QList<qint64> {};
     QTest::newRow("added by another program") << added << true << QList<qint64> { 1, 2, 3, 9 };
 }
 
