@@ -124,12 +124,8 @@ int Connection::onPrepare(void* self, int action, const char* first, const char*
         table = first;
     else if (action == SQLITE_ALTER_TABLE)
         table = second; // after the file's name
-    if (table) {
-        for (TableChanges& watched : static_cast<Connection*>(self)->tableChanges_) {
-            if (sqlite3_stricmp(watched.table.constData(), table) == 0)
-                ++watched.rows;
-        }
-    }
+    if (table)
+        static_cast<Connection*>(self)->countChangeOf(table);
     return SQLITE_OK;
 }
 
@@ -138,7 +134,12 @@ void Connection::onRowChange(void* self, int, const char*, const char* table, qi
     // A table of that name in an attached file counts too: one change too many only costs a read.
     Connection& connection = *static_cast<Connection*>(self);
     ++connection.reportedRows_;
-    for (TableChanges& watched : connection.tableChanges_) {
+    connection.countChangeOf(table);
+}
+
+void Connection::countChangeOf(const char* table)
+{
+    for (TableChanges& watched : tableChanges_) {
         if (sqlite3_stricmp(watched.table.constData(), table) == 0)
             ++watched.rows;
     }

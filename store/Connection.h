@@ -89,6 +89,7 @@ private:
     void watchChanges();
     static void onRowChange(void* self, int operation, const char* database, const char* table, qint64 rowid);
     static int onCommit(void* self);
+    void countChangeOf(const char* table);
     static int onPrepare(void* self, int action, const char* first, const char* second, const char*, const char*);
     static void onRollback(void* self);
 

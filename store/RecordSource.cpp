@@ -242,6 +242,7 @@ void RecordSource::refresh()
         storePending();
     KeyRuns previousKeys = std::move(keys_);
     const std::weak_ptr<Connection> previousConnection = connection_;
+    const QString previousTable = schema_.table();
     close();
     OpenOptions options;
     options.password = Engine::passwordOf(connect_);
@@ -252,7 +253,7 @@ void RecordSource::refresh()
     KeyRuns loaded;
     // Reading the keys means reading the whole table; over the same connection, with nothing
     // changed since the last time, that read would find the same keys.
-    if (connection == previousConnection.lock() && schema.table() == keysTable_ && state == keysState_) {
+    if (connection == previousConnection.lock() && schema.table() == previousTable && state == keysState_) {
         loaded = std::move(previousKeys);
     } else {
         Statement keys = connection->prepare(
@@ -261,7 +262,6 @@ void RecordSource::refresh()
         while (keys.step())
             loaded.append(keys.integer(0));
     }
-    keysTable_ = schema.table();
     keysState_ = state;
 
     connection_ = std::move(connection);

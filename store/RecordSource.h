@@ -216,7 +216,6 @@ private:
     QString columnList_;
     KeyRuns keys_;
     // What the table was like when keys_ were read, for the next refresh.
-    QString keysTable_;
     Connection::TableState keysState_;
     std::size_t position_ = 0;
     bool adding_ = false;
