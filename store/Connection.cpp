@@ -34,11 +34,17 @@ QByteArray immutableUri(const QString& path)
 
 // The program uses the library from one thread only (each connection on the thread that opened
 // it, and no second thread opens one), so the library's own locks around every allocation and
-// page-cache lookup are pure cost: about a twentieth of a run's instructions. The setting only
-// takes before the library's first use; made later, it is refused and the locks stay.
+// page-cache lookup are pure cost: about a twentieth of a run's instructions. Its count of the
+// memory it holds, kept at every allocation and release, serves no limit here and costs a few
+// hundredths more. The settings only take before the library's first use; made later, they are
+// refused and the locks and counts stay.
 void useLibraryFromOneThread()
 {
-    static const int configured = sqlite3_config(SQLITE_CONFIG_SINGLETHREAD);
+    static const bool configured = [] {
+        sqlite3_config(SQLITE_CONFIG_SINGLETHREAD);
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        return true;
+    }();
     Q_UNUSED(configured);
 }
 
@@ -119,13 +125,15 @@ int Connection::onPrepare(void* self, int action, const char* first, const char*
 {
     // A table dropped or altered loses its rows without a report of any; counted as a change of
     // every row, when the statement is prepared, so that one prepared and never run counts too.
+    Connection& connection = *static_cast<Connection*>(self);
+    connection.forgetSeenTables();
     const char* table = nullptr;
     if (action == SQLITE_DROP_TABLE || action == SQLITE_DROP_TEMP_TABLE)
         table = first;
     else if (action == SQLITE_ALTER_TABLE)
         table = second; // after the file's name
     if (table)
-        static_cast<Connection*>(self)->countChangeOf(table);
+        connection.countChangeOf(table);
     return SQLITE_OK;
 }
 
@@ -134,15 +142,26 @@ void Connection::onRowChange(void* self, int, const char*, const char* table, qi
     // A table of that name in an attached file counts too: one change too many only costs a read.
     Connection& connection = *static_cast<Connection*>(self);
     ++connection.reportedRows_;
-    connection.countChangeOf(table);
+    for (const SeenTable& seen : connection.seenTables_) {
+        if (seen.name == table) {
+            if (seen.rows)
+                ++*seen.rows;
+            return;
+        }
+    }
+    SeenTable& seen = connection.seenTables_[connection.nextSeen_++ % connection.seenTables_.size()];
+    seen = SeenTable { table, connection.countChangeOf(table) };
 }
 
-void Connection::countChangeOf(const char* table)
+quint64* Connection::countChangeOf(const char* table)
 {
     for (TableChanges& watched : tableChanges_) {
-        if (sqlite3_stricmp(watched.table.constData(), table) == 0)
+        if (sqlite3_stricmp(watched.table.constData(), table) == 0) {
             ++watched.rows;
+            return &watched.rows;
+        }
     }
+    return nullptr;
 }
 
 int Connection::onCommit(void* self)
@@ -164,6 +183,7 @@ const quint64& Connection::rowChangesOf(const QString& table)
             return watched.rows;
     }
     tableChanges_.push_back(TableChanges { name, 0 });
+    forgetSeenTables();
     return tableChanges_.back().rows;
 }
 

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <array>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -89,7 +90,8 @@ private:
     void watchChanges();
     static void onRowChange(void* self, int operation, const char* database, const char* table, qint64 rowid);
     static int onCommit(void* self);
-    void countChangeOf(const char* table);
+    // The watched count it raised, if any.
+    quint64* countChangeOf(const char* table);
     static int onPrepare(void* self, int action, const char* first, const char* second, const char*, const char*);
     static void onRollback(void* self);
 
@@ -104,6 +106,16 @@ private:
     QString path_;
     OpenOptions options_;
     std::deque<TableChanges> tableChanges_; // a deque, so references to its counts stay valid
+    // The names SQLite passed lately, as its own pointers, with the count each matched (none:
+    // nullptr). SQLite passes the same pointer for every row a statement changes; a statement
+    // prepared anew passes the authorizer first, which forgets them, so a freed name is never met.
+    struct SeenTable {
+        const char* name = nullptr;
+        quint64* rows = nullptr;
+    };
+    std::array<SeenTable, 4> seenTables_ {};
+    std::size_t nextSeen_ = 0;
+    void forgetSeenTables() { seenTables_.fill(SeenTable {}); }
     quint64 reportedRows_ = 0; // in every table
     quint64 epoch_ = 0;
     std::unique_ptr<sqlite3, Closer> db_;
