@@ -316,14 +316,18 @@ QString RecordSource::writeSql(bool insert) const
     const QString table = quoteIdentifier(schema_.table());
     QStringList assigned;
     QStringList placeholders;
+    int parameters = 0;
     for (const int field : pendingFields_) {
         assigned << quoteIdentifier(schema_.field(field).name);
-        placeholders << QStringLiteral("?%1").arg(placeholders.size() + 1);
+        placeholders << (dirty_[field] == nullLiteral ? QStringLiteral("NULL")
+                                                      : QStringLiteral("?%1").arg(++parameters));
     }
     if (!insert) {
         for (int i = 0; i < assigned.size(); ++i)
             assigned[i] += QStringLiteral(" = ") + placeholders[i];
-        return QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?%3").arg(table, assigned.join(QLatin1Char(','))).arg(assigned.size() + 1);
+        return QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?%3")
+            .arg(table, assigned.join(QLatin1Char(',')))
+            .arg(parameters + 1);
     }
     if (assigned.isEmpty())
         return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);
@@ -426,11 +430,14 @@ void RecordSource::discardPending()
     pendingFields_.clear();
 }
 
-void RecordSource::bindPending(Statement& statement)
+int RecordSource::bindPending(Statement& statement)
 {
     int parameter = 0;
-    for (const int field : pendingFields_)
-        statement.bind(++parameter, pending_[field]);
+    for (const int field : pendingFields_) {
+        if (dirty_[field] != nullLiteral)
+            statement.bind(++parameter, pending_[field]);
+    }
+    return parameter;
 }
 
 void RecordSource::insertPending()
@@ -445,8 +452,8 @@ void RecordSource::insertPending()
 void RecordSource::updatePending()
 {
     Statement& update = writeStatement(updates_, false);
-    bindPending(update);
-    update.bind(int(pendingFields_.size()) + 1, keys_.at(position_));
+    const int bound = bindPending(update);
+    update.bind(bound + 1, keys_.at(position_));
     const quint64 changesBefore = tableChanges();
     try {
         update.run();
@@ -716,17 +723,19 @@ void RecordSource::failUnassignable(int index) const
 
 BoundValue& RecordSource::assigned(int index)
 {
-    if (!dirty_[index]) {
-        dirty_[index] = 1;
+    if (!dirty_[index])
         pendingFields_.push_back(index);
-    }
+    dirty_[index] = boundValue;
     return pending_[index];
 }
 
+// Written into the statement instead of bound: a walk that clears the same fields at every record
+// binds only what differs.
 void RecordSource::setNull(int index)
 {
     requireAssignable(index);
     assigned(index).setNull();
+    dirty_[index] = nullLiteral;
 }
 
 void RecordSource::setValue(int index, const QString& text)

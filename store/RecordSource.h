@@ -179,7 +179,8 @@ private:
     void insertPending();
     void updatePending();
     void discardPending();
-    void bindPending(Statement& statement);
+    // Returns how many parameters it bound.
+    int bindPending(Statement& statement);
     QString textOf(const QVariant& value) const;
     QString textOf(const ColumnValue& value) const;
     void checkText(int index, QStringView text) const;
@@ -232,7 +233,11 @@ private:
     std::vector<char> rowHolds_;           // the fields the current record was read with
     bool restUnreadBeforeAdd_ = false;
     std::vector<BoundValue> pending_;
-    std::string dirty_;                    // one byte per field: 1 when pending_ holds a value
+    // One byte per field: boundValue when pending_ holds a value, nullLiteral when that value is
+    // null and the statement says so itself.
+    static constexpr char boundValue = 1;
+    static constexpr char nullLiteral = 2;
+    std::string dirty_;
     std::vector<int> pendingFields_;       // the fields with a value in pending_; sorted when stored
     RecordsAhead ahead_;
     const quint64* tableChanges_ = nullptr; // owned by connection_
