@@ -266,7 +266,9 @@ void ChargeLineStep::addToSums(const PreparedKind& kind, const LineValues& line,
 void ChargeLineStep::blankZeroAmount(const LineValues& line)
 {
     // Only the two-decimal forms users typed for a free line; the sums have already taken it.
-    if (line.amountText != QLatin1String("0.00") && line.amountText != QLatin1String("0,00"))
+    // The length first: this runs for every line, and nearly every amount is longer.
+    if (line.amountText.size() != 4
+        || (line.amountText != QLatin1String("0.00") && line.amountText != QLatin1String("0,00")))
         return;
     assign(Ver5, emptyText_);
     assign(Ver3, emptyText_);
