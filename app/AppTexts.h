@@ -67,6 +67,8 @@ inline const QString chosenSourceMissing
 inline const QString chosenSourceNoFile
     = QStringLiteral("Unter dem mit --source genannten Pfad \"%1\" liegt keine Datei. Es wurde nichts geändert.");
 // After the engine's text on an older file it cannot read: nothing was copied over the target.
+inline const QString olderFileWithoutReservations = QStringLiteral(
+    "Die Datei \"%1\" enthält keine Tabelle \"Reservierungen\" und ist keine Datendatei von Tavik 2.0.");
 inline const QString olderFileNotCopied
     = QStringLiteral("Die Tavik 2.0 Datendatei wurde nicht kopiert; die Tavik 5.0 Datendatei ist unverändert.");
 inline const QString fileCopied = QStringLiteral("Datei kopiert (%1)");

@@ -8,12 +8,14 @@
 #include "app/TargetRestore.h"
 #include "app/UserSettings.h"
 #include "import/ImportRun.h"
+#include "import/ImportTexts.h"
 #include "prepare/FoodAndDrinkVat.h"
 #include "prepare/SchemaExtension.h"
 #include "store/Database.h"
 #include "store/EngineError.h"
 #include "store/StoreTexts.h"
 #include "store/SystemErrorText.h"
+#include "store/TableSchema.h"
 #include "store/TargetAccess.h"
 
 #include <QFileInfo>
@@ -168,13 +170,22 @@ void BatchRun::takeChosenSource()
 
 // The copy goes over the target, so an older file the engine cannot read as a data file (damaged,
 // protected with an unknown password, no data file at all) would leave a target nothing can open.
+// An empty file or another program's database opens all the same; without reservations it is no
+// data file of the older edition either.
 std::optional<int> BatchRun::refuseUnreadableOlderFile()
 {
     // The real path, not a check's short copy of it, so that a check predicts this refusal too.
     if (const QString tooLong = store::whyPathTooLongToOpen(report_.paths.Datenpfad_alt); !tooLong.isEmpty())
         return stop(EngineFailure, tooLong + QLatin1Char(' ') + texts::olderFileNotCopied);
     try {
-        session_->engine.openDatabase(work_.Datenpfad_alt, false, true).close();
+        store::Database older = session_->engine.openDatabase(work_.Datenpfad_alt, false, true);
+        const bool holdsReservations
+            = store::TableSchema::tableExists(older.connection(), import::texts::reservationsTable);
+        older.close();
+        if (!holdsReservations)
+            return stop(EngineFailure,
+                texts::olderFileWithoutReservations.arg(report_.paths.Datenpfad_alt) + QLatin1Char(' ')
+                    + texts::olderFileNotCopied);
     } catch (const store::EngineError& error) {
         if (error.kind() == store::EngineError::Kind::NotADataFile)
             return stop(EngineFailure, store::germanMessage(error) + QLatin1Char(' ') + texts::olderFileNotCopied);

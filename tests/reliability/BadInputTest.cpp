@@ -229,8 +229,10 @@ void BadInputTest::aDamagedOrOddSourceIsReported_data()
     QTest::addColumn<QString>(
         "text"); // on stderr when the run fails, in the list of skipped operations otherwise
     const QString notADataFile = QStringLiteral("ist mit einem Kennwort geschützt oder ist keine Datendatei");
-    QTest::newRow("empty file") << "empty" << 3
-                                << "Die Tabelle \"Reservierungen\" ist in der Datendatei nicht vorhanden";
+    const QString noReservations
+        = QStringLiteral("enthält keine Tabelle \"Reservierungen\" und ist keine Datendatei von Tavik 2.0");
+    QTest::newRow("empty file") << "empty" << 3 << noReservations;
+    QTest::newRow("another program's database") << "drop every table" << 3 << noReservations;
     QTest::newRow("cut to half its size") << "half" << 3 << "ist beschädigt";
     QTest::newRow("cut inside the file header") << "header" << 3 << "ist beschädigt";
     QTest::newRow("random bytes") << "random" << 3 << notADataFile;
@@ -243,8 +245,10 @@ void BadInputTest::aDamagedOrOddSourceIsReported_data()
         QTest::addRow("without table %s", table)
             << QStringLiteral("drop table %1").arg(QLatin1String(table))
             << (qstrcmp(table, "Einstellungen") == 0 ? 4 : 3)
-            << QStringLiteral("Die Tabelle \"%1\" ist in der Datendatei nicht vorhanden")
-                   .arg(QLatin1String(table));
+            << (qstrcmp(table, "Reservierungen") == 0
+                       ? noReservations
+                       : QStringLiteral("Die Tabelle \"%1\" ist in der Datendatei nicht vorhanden")
+                             .arg(QLatin1String(table)));
     for (const char* table : { "Tabelle1", "Tabelle2" })
         QTest::addRow("without table %s", table)
             << QStringLiteral("drop table %1").arg(QLatin1String(table)) << 0
@@ -275,8 +279,10 @@ void BadInputTest::aDamagedOrOddSourceIsReported()
     const ProgramResult result = migration_->run();
     checkEnding(result, exitCode, text);
     checkNothingLost(result, migration_->target());
-    // A file the engine cannot read as a data file is refused before it is copied over the target.
-    if (text == QLatin1String("ist mit einem Kennwort geschützt oder ist keine Datendatei"))
+    // A file the engine cannot read as a data file, or one without reservations, is refused
+    // before it is copied over the target.
+    if (text == QLatin1String("ist mit einem Kennwort geschützt oder ist keine Datendatei")
+        || text.contains(QLatin1String("enthält keine Tabelle")))
         QCOMPARE(contentOf(migration_->target()), contentOf(targetTemplate_));
     // Only the reservations themselves can tell that exit 4 came before any of them was changed.
     if (exitCode == 4)
@@ -333,7 +339,14 @@ void BadInputTest::damage(const QString& how, const QString& source)
 {
     const QString table = how.section(QLatin1Char(' '), 2).section(QLatin1Char('.'), 0, 0);
     const QString field = how.section(QLatin1Char('.'), 1);
-    if (how.startsWith(QLatin1String("drop table ")))
+    if (how == QLatin1String("drop every table"))
+        changeDataFile(source, [](store::Connection& c) {
+            for (const char* table :
+                { "Reservierungen", "Einstellungen", "Artikel", "Verzehr", "Tabelle1", "Tabelle2" })
+                c.execute(QStringLiteral("DROP TABLE %1").arg(QLatin1String(table)));
+            c.execute(QStringLiteral("CREATE TABLE Kontakte (Name TEXT)"));
+        });
+    else if (how.startsWith(QLatin1String("drop table ")))
         changeDataFile(source, [&](store::Connection& c) {
             c.execute(QStringLiteral("DROP TABLE %1").arg(store::quoteIdentifier(table)));
         });
