@@ -12,6 +12,14 @@ inline const QString windowMissing
                      "(--batch) geht ohne es; sonst bitte tavik-migrate neu installieren.");
 inline const QString windowNotStarted
     = QStringLiteral("Das Fenster kann nicht geöffnet werden: Das Programm \"%1\" ließ sich nicht starten (%2).");
+inline const QString noDisplaySet
+    = QStringLiteral("Das Fenster kann nicht geöffnet werden: Es ist keine Anzeige eingestellt (DISPLAY und "
+                     "WAYLAND_DISPLAY sind leer, etwa bei einer Anmeldung über SSH). Ohne Fenster läuft die "
+                     "Migration mit \"tavik-migrate --batch\"; \"tavik-migrate --help\" nennt die Optionen.");
+inline const QString displayUnreachable
+    = QStringLiteral("Das Fenster kann nicht geöffnet werden: Die Anzeige \"%1\" ist nicht erreichbar. Ohne "
+                     "Fenster läuft die Migration mit \"tavik-migrate --batch\"; \"tavik-migrate --help\" nennt "
+                     "die Optionen.");
 inline const QString runSucceeded = QStringLiteral("Sie können jetzt Tavik 5.0 starten");
 
 // The window.

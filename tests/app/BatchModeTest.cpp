@@ -397,6 +397,38 @@ private slots:
         QVERIFY(batch.waitForFinished(120000));
         QCOMPARE(batch.exitCode(), 0);
     }
+
+    // Over SSH there is no display: one German line and the way to run without the window, not
+    // Qt's English account and an abort.
+    void aWindowWithoutADisplaySaysSoInGerman_data()
+    {
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("none set") << QString() << QStringLiteral("Es ist keine Anzeige eingestellt");
+        QTest::newRow("unreachable") << QStringLiteral(":97")
+                                     << QStringLiteral("Die Anzeige \":97\" ist nicht erreichbar");
+    }
+
+    void aWindowWithoutADisplaySaysSoInGerman()
+    {
+        QFETCH(QString, display);
+        QFETCH(QString, expected);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.insert(QStringLiteral("DISPLAY"), display);
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_->filePath(QStringLiteral("config")));
+        QProcess window;
+        window.setProcessEnvironment(environment);
+        window.start(qEnvironmentVariable("TAVIK_PROGRAM"), {});
+        QVERIFY(window.waitForFinished(30000));
+        const QString err = QString::fromUtf8(window.readAllStandardError());
+        QCOMPARE(window.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(window.exitCode(), 127);
+        QVERIFY2(err.contains(expected) && err.contains(QStringLiteral("tavik-migrate --batch")), qPrintable(err));
+        QVERIFY2(!err.contains(QStringLiteral("qt.qpa")) && !err.contains(QStringLiteral("application failed")),
+            qPrintable(err));
+    }
 };
 
 QTEST_GUILESS_MAIN(BatchModeTest)
