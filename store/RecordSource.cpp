@@ -423,8 +423,9 @@ void RecordSource::readRest() const
 
 void RecordSource::discardPending()
 {
+    // A value is only read while its field is marked, and every assignment sets it whole.
     for (const int field : pendingFields_) {
-        pending_[field].setNull();
+        pending_[field].forget();
         dirty_[field] = 0;
     }
     pendingFields_.clear();

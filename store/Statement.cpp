@@ -80,8 +80,6 @@ void BoundValue::setNull()
 {
     kind = Kind::Null;
     other.reset();
-    // A megabyte text assigned once is not kept for the rest of the walk.
-    constexpr qsizetype keptBytes = 4096;
     if (capacity_ > keptBytes) {
         buffer_.reset();
         capacity_ = 0;

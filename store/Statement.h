@@ -53,6 +53,12 @@ struct BoundValue {
     std::optional<QVariant> other; // Kind::Other
 
     void setNull();
+    // The value is no longer needed: only what is too big to keep for the next value is let go.
+    void forget()
+    {
+        if (capacity_ > keptBytes || other)
+            setNull();
+    }
     void setText(QStringView text);
     // The whole number's text, without going through UTF-16.
     void setWholeNumberText(qint64 number);
@@ -64,6 +70,8 @@ struct BoundValue {
     ColumnValue toColumnValue() const;
 
 private:
+    // A megabyte text assigned once is not kept for the rest of the walk.
+    static constexpr qsizetype keptBytes = 4096;
     // Room for at least that many bytes; what it held before is not kept.
     char* room(qsizetype bytes);
 
