@@ -137,6 +137,9 @@ double asShown(double value)
 {
     if (!std::isfinite(value))
         return value;
+    // Nearly every rate is a whole number, and one of fewer than 16 digits keeps all of them.
+    if (std::fabs(value) < 1e15 && std::trunc(value) == value)
+        return value;
     std::array<char, 64> buffer {};
     const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::scientific, 14);
     double shown = value;

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <stdexcept>
 
@@ -774,7 +775,11 @@ void RecordSource::setNumber(int index, double number)
         value.real = number;
         return;
     }
-    const QString text = numberToText(number, engine_.numberFormat());
+    // A walk assigns the same few rates over and over; writing one takes longer than storing it.
+    const quint64 bits = std::bit_cast<quint64>(number);
+    if (!lastNumber_ || lastNumber_->bits != bits)
+        lastNumber_ = WrittenNumber { bits, numberToText(number, engine_.numberFormat()) };
+    const QString& text = lastNumber_->text;
     checkText(index, text);
     assigned(index).setText(text);
 }

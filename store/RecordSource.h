@@ -240,6 +240,12 @@ private:
     std::string dirty_;
     std::vector<int> pendingFields_;       // the fields with a value in pending_; sorted when stored
     RecordsAhead ahead_;
+    // The text of the number assigned last; the number format is the engine's and does not change.
+    struct WrittenNumber {
+        quint64 bits;
+        QString text;
+    };
+    std::optional<WrittenNumber> lastNumber_;
     const quint64* tableChanges_ = nullptr; // owned by connection_
     // Declared last: finalized before the connection they belong to is let go. The write
     // statements are found by the dirty_ pattern they store.
