@@ -102,6 +102,12 @@ QString whyReportRefused(const QString& reportPath, const DataPaths& paths, cons
         return refused.arg(reportPath, QStringLiteral("eine Sicherung der Tavik 5.0 Datendatei"));
     if (QFileInfo(target).isDir())
         return refused.arg(reportPath, QStringLiteral("ein Ordner"));
+    // The report is renamed over what lies there: /dev/null would become a file. And a pipe would
+    // hold the run until someone reads it, already when its beginning is looked at.
+    for (const QFileInfo& named : { QFileInfo(reportPath), QFileInfo(target) }) {
+        if (named.exists() && !named.isFile() && !named.isDir())
+            return refused.arg(reportPath, QStringLiteral("eine Gerätedatei, eine Pipe oder ein Socket"));
+    }
     if (const QString what = whatMustNotBeReplaced(target); !what.isEmpty())
         return refused.arg(reportPath, what);
     const QString folder = QFileInfo(target).absolutePath();

@@ -13,6 +13,8 @@
 
 #include <map>
 
+#include <sys/stat.h>
+
 using namespace tavik;
 using testfiles::bytesOf;
 
@@ -208,6 +210,23 @@ private slots:
             folder.filePath(QStringLiteral("tavik_50.mdb")) };
         const QString why = app::whyReportRefused(path, paths, std::nullopt);
         QVERIFY2(why.isEmpty() == replaced, qPrintable(why));
+    }
+
+    // Renamed over /dev/null the report would replace the device; a pipe would hold the run.
+    void aReportReplacesNoDeviceOrPipe()
+    {
+        QTemporaryDir folder;
+        const QString pipe = folder.filePath(QStringLiteral("bericht.json"));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        const QString linkToNull = folder.filePath(QStringLiteral("null.json"));
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), linkToNull));
+        const app::DataPaths paths { folder.filePath(QStringLiteral("tavik_20.mdb")),
+            folder.filePath(QStringLiteral("tavik_50.mdb")) };
+        // The pipe last: looked at as a file it would hold the test.
+        for (const QString& path : { QStringLiteral("/dev/null"), linkToNull, pipe }) {
+            const QString why = app::whyReportRefused(path, paths, std::nullopt);
+            QVERIFY2(why.contains(QStringLiteral("eine Gerätedatei, eine Pipe oder ein Socket")), qPrintable(why));
+        }
     }
 
     void aReportThatCannotBeWrittenReplacesNothing()
