@@ -48,6 +48,11 @@ inline const QString checkNotRun
 inline const QString tooManySkipped
     = QStringLiteral("Zu viele übersprungene Vorgänge: %1, erlaubt sind höchstens %2 (--max-skipped %3). "
                      "Die Tavik 5.0 Datendatei wurde nicht als importiert gekennzeichnet.");
+inline const QString damagedCopy = QStringLiteral(
+    "Die Kopie der Tavik 2.0 Datendatei \"%1\" ist beschädigt: SQLite fand fehlerhafte Daten "
+    "darin (übersprungene Vorgänge deswegen: %2). Die Tavik 2.0 Datendatei selbst bleibt unverändert, ist aber "
+    "vermutlich schon beschädigt. Die Tavik 5.0 Datendatei wurde nicht als importiert "
+    "gekennzeichnet.");
 inline const QString wouldBeUndone
     = QStringLiteral("Ein echter Lauf würde sie aus ihrer Sicherung zurückholen und die fehlgeschlagene "
                      "Kopie mit Datum daneben aufbewahren.");
@@ -77,6 +82,9 @@ inline const QString chosenSourceNoFile
 // After the engine's text on an older file it cannot read: nothing was copied over the target.
 inline const QString olderFileWithoutReservations = QStringLiteral(
     "Die Datei \"%1\" enthält keine Tabelle \"Reservierungen\" und ist keine Datendatei von Tavik 2.0.");
+inline const QString olderFileDamaged
+    = QStringLiteral("Die Datei \"%1\" ist beschädigt: SQLite fand bei der Prüfung aller Seiten fehlerhafte Daten "
+                     "darin. Bitte eine unbeschädigte Sicherung der Tavik 2.0 Datendatei verwenden.");
 inline const QString olderFileNotCopied
     = QStringLiteral("Die Tavik 2.0 Datendatei wurde nicht kopiert; die Tavik 5.0 Datendatei ist unverändert.");
 inline const QString fileCopied = QStringLiteral("Datei kopiert (%1)");

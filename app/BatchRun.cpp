@@ -42,6 +42,13 @@ private:
     import::ImportProgress& shown_;
 };
 
+// SQLite's own check of every page and record structure, stopped at the first fault found.
+bool isWhole(store::Connection& connection)
+{
+    store::Statement check = connection.prepare(QStringLiteral("PRAGMA quick_check(1)"));
+    return check.step() && check.text(0) == QLatin1String("ok");
+}
+
 QString engineMessage(const std::exception& error)
 {
     const auto* engineError = dynamic_cast<const store::EngineError*>(&error);
@@ -96,6 +103,8 @@ int BatchRun::run()
         const qint64 walked = importReservations();
         if (walked < 0)
             return stop(NoReservations, report_.message);
+        if (log_.damagedFileCount() > 0)
+            return undoDamagedRun();
         if (!withinSkipLimit(walked))
             return undoOverLimit();
         finish();
@@ -181,10 +190,17 @@ std::optional<int> BatchRun::refuseUnreadableOlderFile()
         store::Database older = session_->engine.openDatabase(work_.Datenpfad_alt, false, true);
         const bool holdsReservations
             = store::TableSchema::tableExists(older.connection(), import::texts::reservationsTable);
+        // SQLite reads a damaged page as garbage as often as it refuses it, and the copy would carry
+        // the damage into the newer edition's file: every page is checked once before.
+        const bool whole = !holdsReservations || isWhole(older.connection());
         older.close();
         if (!holdsReservations)
             return stop(EngineFailure,
                 texts::olderFileWithoutReservations.arg(report_.paths.Datenpfad_alt) + QLatin1Char(' ')
+                    + texts::olderFileNotCopied);
+        if (!whole)
+            return stop(EngineFailure,
+                texts::olderFileDamaged.arg(report_.paths.Datenpfad_alt) + QLatin1Char(' ')
                     + texts::olderFileNotCopied);
     } catch (const store::EngineError& error) {
         if (error.kind() == store::EngineError::Kind::NotADataFile)
@@ -343,19 +359,36 @@ int BatchRun::undoOverLimit()
     SkipLimitRecord& record = *report_.skipLimit;
     const QString overLimit = texts::tooManySkipped.arg(record.skipped)
                                   .arg(SkipLimit::allowedText(record.allowed, console_.numberFormat()), record.limit);
+    return putBackAndStop(TooManySkipped, overLimit, &record);
+}
+
+// The copy holds the older file byte for byte, so what SQLite found damaged in it came from there
+// (or from the disk); a run over it would hand the newer edition a damaged file as a success.
+int BatchRun::undoDamagedRun()
+{
+    return putBackAndStop(
+        EngineFailure, texts::damagedCopy.arg(report_.paths.Datenpfad_alt).arg(log_.damagedFileCount()), nullptr);
+}
+
+int BatchRun::putBackAndStop(int status, const QString& message, SkipLimitRecord* limit)
+{
     if (options_.check)
-        return stop(TooManySkipped, overLimit + QLatin1Char(' ') + texts::wouldBeUndone);
+        return stop(status, message + QLatin1Char(' ') + texts::wouldBeUndone);
     // Every connection to the target closed before its file is moved or replaced.
     session_.reset();
     const UndoneRun undone = undoRun(work_.Datenpfad_neu, report_.backup, QDateTime::currentDateTime());
-    record.failedCopy = undone.failedCopy;
-    record.restoredFrom = undone.restoredFrom;
+    // Where the target stands now, put back or not, is said in the undo's own words.
+    putBack_ = true;
+    if (limit) {
+        limit->failedCopy = undone.failedCopy;
+        limit->restoredFrom = undone.restoredFrom;
+    }
     QString cause = undone.description;
     // After a run that was cut off, this run's backup is that run's copy; the file from before it
     // is in the earlier backup kept at the start, which this run cannot tell from any other.
     if (!report_.keptBackup.isEmpty())
         cause += QLatin1Char(' ') + texts::earlierBackupKept.arg(report_.keptBackup);
-    return stop(TooManySkipped, overLimit, cause);
+    return stop(status, message, cause);
 }
 
 int BatchRun::stop(int status, const QString& message, const QString& cause)
@@ -368,7 +401,7 @@ int BatchRun::stop(int status, const QString& message, const QString& cause)
         console_.result(nothingChangedLine() + QLatin1Char('\n')
             + (checkNotRun_ ? texts::checkNotRun : texts::wouldStop.arg(status)));
     // What the tasks did matters most where they all ran and were undone.
-    if ((options_.check && !report_.tasks.isEmpty()) || status == TooManySkipped)
+    if ((options_.check && !report_.tasks.isEmpty()) || putBack_)
         console_.result(summary());
     const QString said = checkFolder_ ? checkFolder_->inRealNames(message) : message;
     const QString why = checkFolder_ ? checkFolder_->inRealNames(cause) : cause;
@@ -380,7 +413,7 @@ int BatchRun::stop(int status, const QString& message, const QString& cause)
     // The log stays beside the target, so it must tell a later reader that this run failed.
     log_.note(texts::runStopped.arg(status).arg(why.isEmpty() ? said : said + QLatin1Char(' ') + why));
     // A run stopped after the copy leaves a half-migrated target: the way back is said where it is read.
-    if (targetReplaced_ && status != TooManySkipped && !report_.backup.isEmpty()) {
+    if (targetReplaced_ && !putBack_ && !report_.backup.isEmpty()) {
         console_.error(texts::targetReplacedBackup.arg(report_.backup));
         log_.note(texts::targetReplacedBackup.arg(report_.backup));
     }

@@ -65,6 +65,9 @@ private:
     // Whether --max-skipped lets the run be kept; records what it decided.
     bool withinSkipLimit(qint64 reservationsWalked);
     int undoOverLimit();
+    int undoDamagedRun();
+    // Puts the target back from this run's backup and keeps the failed copy beside it.
+    int putBackAndStop(int status, const QString& message, SkipLimitRecord* limit);
     int succeed();
     // The report gets the skipped operations from here on; a check's under the real files' names.
     void startReporting();
@@ -91,6 +94,7 @@ private:
     std::optional<store::RunLogFile> logFile_; // not for a check
     bool checkNotRun_ = false; // a check that found no room to run at all
     bool targetReplaced_ = false; // the real target is the copy now
+    bool putBack_ = false; // the run was undone: the target is back from its backup, or says why not
     std::optional<CheckFolder::RealNames> reportInRealNames_;
     // Declared after the sinks it writes to: it stops using them before they go.
     std::optional<store::BackgroundSink> skippedWriter_;

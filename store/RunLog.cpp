@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <charconv>
 
@@ -14,6 +16,10 @@ void RunLog::skipped(SkippedOperation operation)
 {
     ++total_;
     ++countByTask_[operation.task];
+    // The primary code under the extended one the operation keeps.
+    const int primaryCode = operation.sqliteCode & 0xff;
+    if (primaryCode == SQLITE_CORRUPT || primaryCode == SQLITE_NOTADB)
+        ++damaged_;
     for (SkippedSink* sink : std::as_const(sinks_))
         sink->add(operation);
     if (first_.size() < keptEntries)

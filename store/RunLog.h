@@ -53,6 +53,9 @@ public:
 
     const QVector<SkippedOperation>& firstSkipped() const { return first_; }
     qsizetype skippedTotal() const { return total_; }
+    // Operations that SQLite refused because a data file is damaged: a run that met one must not
+    // end as a success, whatever it skipped besides.
+    qsizetype damagedFileCount() const { return damaged_; }
     qsizetype skippedCount(RunTask task) const
     {
         const auto found = countByTask_.find(task);
@@ -68,6 +71,7 @@ private:
     QVector<SkippedOperation> first_;
     std::map<RunTask, qsizetype> countByTask_;
     qsizetype total_ = 0;
+    qsizetype damaged_ = 0;
     QVector<SkippedSink*> sinks_;
     QStringList notes_;
 };

@@ -163,7 +163,7 @@ void GermanOnlyTest::failedRunsSpeakGerman_data()
     QTest::newRow("older file is no data file") << "older file no data file" << run << 3;
     QTest::newRow("older file with another password") << "older file with another password" << run << 3;
     QTest::newRow("target damaged") << "target damaged" << run << 0;
-    QTest::newRow("older file damaged") << "older file damaged" << run << 0;
+    QTest::newRow("older file damaged") << "older file damaged" << run << 3;
     QTest::newRow("older file cut short") << "older file cut short" << run << 3;
     QTest::newRow("backup damaged") << "backup damaged" << QStringList { QStringLiteral("--restore") } << 2;
     QTest::newRow("unknown option") << "" << QStringList { batch, QStringLiteral("--schnell") } << 2;

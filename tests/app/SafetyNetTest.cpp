@@ -3,6 +3,7 @@
 #include "tests/reliability/FileState.h"
 #include "tests/reliability/MigrationProgram.h"
 #include "tests/reliability/TestMount.h"
+#include "tests/support/DamagedPages.h"
 #include "tests/support/FolderContent.h"
 #include "tools/SampleHotel.h"
 
@@ -230,6 +231,38 @@ private slots:
         QCOMPARE(limit[QStringLiteral("failedCopy")].toString(), failedCopy);
         QCOMPARE(limit[QStringLiteral("restoredFrom")].toString(),
             targetBefore ? data(QStringLiteral("tavik_50.ba0")) : QString());
+    }
+
+    // A damaged older file never ends as a success: what SQLite's check of every page finds is
+    // refused before the copy, and what only reading a record shows undoes the run.
+    void aDamagedOlderFileEndsNoRunAsSuccess_data()
+    {
+        QTest::addColumn<testsupport::PageDamage>("damage");
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<bool>("copied");
+        QTest::newRow("record pointers")
+            << testsupport::PageDamage::RecordPointers
+            << QStringLiteral("Die Datei \"%1\" ist beschädigt: SQLite fand bei der Prüfung aller Seiten") << false;
+        QTest::newRow("record header") << testsupport::PageDamage::RecordHeader
+                                       << QStringLiteral("Die Kopie der Tavik 2.0 Datendatei \"%1\" ist beschädigt")
+                                       << true;
+    }
+
+    void aDamagedOlderFileEndsNoRunAsSuccess()
+    {
+        QFETCH(testsupport::PageDamage, damage);
+        QFETCH(QString, said);
+        QFETCH(bool, copied);
+        tools::writeOlderEditionFile(hotel_->source(), tools::SampleOptions { 2000, 21, {} });
+        QVERIFY(testsupport::damageMiddlePage(hotel_->source(), QStringLiteral("Reservierungen"), damage));
+        const std::optional<QByteArray> older = contentOf(hotel_->source());
+        const std::optional<QByteArray> before = contentOf(hotel_->target());
+        const ProgramResult result = run(reliability::batchArguments({}));
+        QVERIFY2(result.exitCode == 3, qPrintable(result.describe()));
+        QVERIFY2(result.err.contains(said.arg(hotel_->source())), qPrintable(result.err));
+        QCOMPARE(contentOf(hotel_->target()), before);
+        QCOMPARE(contentOf(hotel_->source()), older);
+        QCOMPARE(namesIn(QStringLiteral("tavik_50.*.fehlgeschlagen.mdb")).size(), copied ? 1 : 0);
     }
 
     void restoreRoundTrips()

@@ -383,8 +383,9 @@ void BadInputTest::checkNothingLost(const ProgramResult& result, const QString& 
     if (result.exitCode != 0)
         QVERIFY2(!markedImported(target), "a failed run marked the target as imported");
     const QFileInfo info(target);
-    const QStringList leftovers
-        = leftoversIn(info.path(), { QStringLiteral("tavik_20.mdb"), info.fileName() }, target);
+    QStringList leftovers = leftoversIn(info.path(), { QStringLiteral("tavik_20.mdb"), info.fileName() }, target);
+    // A run put back from its backup keeps the failed copy beside it, and says where.
+    leftovers.removeIf([&](const QString& name) { return result.err.contains(QDir(info.path()).filePath(name)); });
     QVERIFY2(leftovers.isEmpty(),
         qPrintable(QStringLiteral("left behind: ") + leftovers.join(QStringLiteral(", "))));
 }
