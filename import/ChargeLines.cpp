@@ -86,11 +86,23 @@ int ChargeLineStep::writeLines(RunState& state)
     int stored = 0;
     for (const PreparedKind& kind : kinds_) {
         // A kind without its text is passed over completely, even when its amount holds a value.
-        if (kind.text->isEmpty())
+        if (kind.text->isEmpty()) {
+            reportAmountWithoutText(kind);
             continue;
+        }
         stored += writeLine(kind, state) ? 1 : 0;
     }
     return stored;
+}
+
+// The amounts of these kinds are cleared with the reservation's moved fields (the room's stays,
+// the tourist tax goes into Erw20), so one typed without its text would vanish unexplained.
+void ChargeLineStep::reportAmountWithoutText(const PreparedKind& kind)
+{
+    if (kind.kind->shape != LineShape::Priced || kind.amount->isEmpty())
+        return;
+    log_.skipped(
+        texts::takeOverLine, reservationsTable, kind.amount->field(), kind.amount->text(), texts::lineWithoutText);
 }
 
 bool ChargeLineStep::writeLine(const PreparedKind& kind, RunState& state)

@@ -112,6 +112,7 @@ private:
         QString storedAmount;
     };
 
+    void reportAmountWithoutText(const PreparedKind& kind);
     bool writeLine(const PreparedKind& kind, RunState& state);
     LineValues roomValues(const PreparedKind& kind, RunState& state);
     LineValues pricedValues(const PreparedKind& kind, RunState& state);

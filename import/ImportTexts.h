@@ -29,6 +29,7 @@ inline const QString startLine = QStringLiteral("Verzehrzeile anlegen");
 inline const QString assignLineField = QStringLiteral("Feld der Verzehrzeile setzen");
 inline const QString sumLineAmount = QStringLiteral("Betrag der Verzehrzeile summieren");
 inline const QString saveLine = QStringLiteral("Verzehrzeile speichern");
+inline const QString takeOverLine = QStringLiteral("Preiszeile übernehmen");
 inline const QString writeTotal = QStringLiteral("Summe in die Reservierung schreiben");
 inline const QString clearMovedField = QStringLiteral("übernommenes Feld der Reservierung leeren");
 inline const QString moveToFirstReservation = QStringLiteral("zur ersten Reservierung gehen");
@@ -49,6 +50,9 @@ inline const QString quantityTooLarge
     = QStringLiteral("Die Menge passt nicht in eine 16-Bit-Zahl; die Zeile erhält die Menge 1.");
 inline const QString amountNotANumber
     = QStringLiteral("Der Betrag ist keine Zahl; die Zeile wird geschrieben, zählt aber zu keiner Summe.");
+inline const QString lineWithoutText = QStringLiteral(
+    "Die Preiszeile hat keinen Text und wird nicht übernommen; ihr Betrag zählt zu keiner Summe und wird mit "
+    "den übrigen Preisfeldern geleert. In der Tavik 2.0 Datendatei steht er weiter.");
 inline const QString totalTooLarge
     = QStringLiteral("Die Summe ist zu groß, um als Zahl geschrieben zu werden; das Feld wird geleert.");
 

@@ -156,9 +156,9 @@ void ChargeLineTest::addKindRows()
     addRow("extra line 2 alone has no category",
         { reservation({ { "Re15", "Garage" }, { "Erw19", "19" }, { "Re16", "12,00" } }) },
         { "|1|Garage|19||12,00|1|<null>|ZR" }, { "12|0|0|<null>|12" });
-    addRow("board amount without board text writes nothing",
-        { reservation({ { "Re11", "<null>" }, { "Erw17", "19" }, { "Re12", "24,00" } }) }, {},
-        { "0|0|0|<null>|0" });
+    addRow("board amount without board text writes nothing and says so",
+        { reservation({ { "Re11", "<null>" }, { "Erw17", "19" }, { "Re12", "24,00" } }) }, {}, { "0|0|0|<null>|0" },
+        { "1:Re12" });
     addRow("no price line at all still gets its totals",
         { reservation({ { "Re1", "Müller, Hans" }, { "Spare2", "3,00" } }) }, {}, { "0|0|0|3,00|0" });
     addRow("tourist tax 2.50 goes into the zero sum",

@@ -59,7 +59,8 @@ const char* const narrowerChargeLines[] = {
     R"(DROP TABLE "VerzehrAlt")",
 };
 
-// What the run left, as recorded from the program before the engine's write paths were reworked.
+// What the run left, as recorded from the program before the engine's write paths were reworked;
+// the report since has an entry for each price line's amount left without its text (97 here).
 // A change of any value, row, table definition or skip entry changes one of these.
 const std::map<QString, QByteArray> expectedDigests = {
     { QStringLiteral("Artikel"), "42 4635c6e6e45a6d6d9b6a14fa7b5c731e" },
@@ -68,8 +69,8 @@ const std::map<QString, QByteArray> expectedDigests = {
     { QStringLiteral("Tabelle1"), "4 9f123dcef52cc15b1b8e144b9cad74e3" },
     { QStringLiteral("Tabelle2"), "3 9bf98a2b3b8658e959103a6ce127529f" },
     { QStringLiteral("Verzehr"), "10131 4ceb393876dd4f602eeeaa893e4fe75c" },
-    { QStringLiteral("report: skipped"), "4242 d3d012a54f753c5ee5832f71e42f6957" },
-    { QStringLiteral("report: tasks"), "7b4292229b4e2758ad4624a438575fea" },
+    { QStringLiteral("report: skipped"), "4339 73f2a032272f7751bb063e02cd532767" },
+    { QStringLiteral("report: tasks"), "d006657f04aafcb7e3fe388738ebb64b" },
     { QStringLiteral("report: task ids"), "copy bind foodAndDrinkVat fields import finish" },
     { QStringLiteral("sqlite_sequence"), "6 ec401984ec701d91e56fd501c325215e" },
 };
