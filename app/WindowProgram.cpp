@@ -20,7 +20,10 @@ constexpr int windowNotOpened = 127; // as when the window program is missing
 
 QString whyNoDisplay()
 {
-    const QString display = qEnvironmentVariable("WAYLAND_DISPLAY", qEnvironmentVariable("DISPLAY"));
+    // X11 first, as Qt tries it first unless told otherwise.
+    QString display = qEnvironmentVariable("DISPLAY");
+    if (display.isEmpty())
+        display = qEnvironmentVariable("WAYLAND_DISPLAY");
     return display.isEmpty() ? texts::noDisplaySet : texts::displayUnreachable.arg(display);
 }
 
