@@ -80,8 +80,9 @@ inline const QString chosenSourceMissing
 inline const QString chosenSourceNoFile
     = QStringLiteral("Unter dem mit --source genannten Pfad \"%1\" liegt keine Datei. Es wurde nichts geändert.");
 // After the engine's text on an older file it cannot read: nothing was copied over the target.
-inline const QString olderFileWithoutReservations = QStringLiteral(
-    "Die Datei \"%1\" enthält keine Tabelle \"Reservierungen\" und ist keine Datendatei von Tavik 2.0.");
+inline const QString olderFileWithoutReservations
+    = QStringLiteral("Die Datei \"%1\" enthält keine Tabelle \"Reservierungen\" mit den Feldern einer Reservierung "
+                     "und ist keine Datendatei von Tavik 2.0.");
 inline const QString olderFileDamaged
     = QStringLiteral("Die Datei \"%1\" ist beschädigt: SQLite fand bei der Prüfung aller Seiten fehlerhafte Daten "
                      "darin. Bitte eine unbeschädigte Sicherung der Tavik 2.0 Datendatei verwenden.");

@@ -7,6 +7,7 @@
 #include "app/StopRequest.h"
 #include "app/TargetRestore.h"
 #include "app/UserSettings.h"
+#include "import/ChargeLines.h"
 #include "import/ImportRun.h"
 #include "import/ImportTexts.h"
 #include "prepare/FoodAndDrinkVat.h"
@@ -19,6 +20,8 @@
 #include "store/TargetAccess.h"
 
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace tavik::app {
 
@@ -47,6 +50,12 @@ bool isWhole(store::Connection& connection)
 {
     store::Statement check = connection.prepare(QStringLiteral("PRAGMA quick_check(1)"));
     return check.step() && check.text(0) == QLatin1String("ok");
+}
+
+bool holdsAnyField(const store::TableSchema& table, const QStringList& fields)
+{
+    return std::any_of(
+        fields.cbegin(), fields.cend(), [&table](const QString& field) { return table.indexOf(field) >= 0; });
 }
 
 QString engineMessage(const std::exception& error)
@@ -188,8 +197,11 @@ std::optional<int> BatchRun::refuseUnreadableOlderFile()
         return stop(EngineFailure, tooLong + QLatin1Char(' ') + texts::olderFileNotCopied);
     try {
         store::Database older = session_->engine.openDatabase(work_.Datenpfad_alt, false, true);
+        // A table of that name without a single field the walk reads is another program's.
         const bool holdsReservations
-            = store::TableSchema::tableExists(older.connection(), import::texts::reservationsTable);
+            = store::TableSchema::tableExists(older.connection(), import::texts::reservationsTable)
+            && holdsAnyField(store::TableSchema::read(older.connection(), import::texts::reservationsTable),
+                import::reservationFieldsRead(session_->controls.reservationFields));
         // SQLite reads a damaged page as garbage as often as it refuses it, and the copy would carry
         // the damage into the newer edition's file: every page is checked once before.
         const bool whole = !holdsReservations || isWhole(older.connection());

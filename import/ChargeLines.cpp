@@ -73,12 +73,17 @@ void ChargeLineStep::reportMissingReservationFields()
     }
 }
 
+QStringList reservationFieldsRead(const store::ReservationFields& reservation)
+{
+    QStringList fields { reservation.employee.field(), reservation.reservationRate.field(), idField, spare2Field };
+    for (const ReservationField field : priceFieldsRead)
+        fields << (reservation.*field).field();
+    return fields;
+}
+
 QStringList ChargeLineStep::fieldsRead() const
 {
-    QStringList fields { reservation_.employee.field(), reservation_.reservationRate.field(), idField, spare2Field };
-    for (const ReservationField field : priceFieldsRead)
-        fields << (reservation_.*field).field();
-    return fields;
+    return reservationFieldsRead(reservation_);
 }
 
 int ChargeLineStep::writeLines(RunState& state)

@@ -65,6 +65,10 @@ inline constexpr std::array<LineKind, 7> lineKinds = { {
     { LineShape::TouristTax, &store::ReservationFields::touristTaxText, nullptr, nullptr, "Steuer/Kurtaxe" },
 } };
 
+// The reservation fields the charge-line step reads, by name: the employee, the reservation's rate,
+// its key, Spare2 and every price line's fields.
+QStringList reservationFieldsRead(const store::ReservationFields& fields);
+
 // The charge-line step: turns the price lines of the reservation on which the reservations' source
 // stands into charge lines, and adds their amounts to the run's per-rate sums. It neither moves
 // the reservations' source nor writes into the reservation.

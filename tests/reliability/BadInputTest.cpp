@@ -230,9 +230,11 @@ void BadInputTest::aDamagedOrOddSourceIsReported_data()
         "text"); // on stderr when the run fails, in the list of skipped operations otherwise
     const QString notADataFile = QStringLiteral("ist mit einem Kennwort geschützt oder ist keine Datendatei");
     const QString noReservations
-        = QStringLiteral("enthält keine Tabelle \"Reservierungen\" und ist keine Datendatei von Tavik 2.0");
+        = QStringLiteral("enthält keine Tabelle \"Reservierungen\" mit den Feldern einer Reservierung und ist "
+                         "keine Datendatei von Tavik 2.0");
     QTest::newRow("empty file") << "empty" << 3 << noReservations;
     QTest::newRow("another program's database") << "drop every table" << 3 << noReservations;
+    QTest::newRow("another program's table Reservierungen") << "foreign reservations" << 3 << noReservations;
     QTest::newRow("cut to half its size") << "half" << 3 << "ist beschädigt";
     QTest::newRow("cut inside the file header") << "header" << 3 << "ist beschädigt";
     QTest::newRow("random bytes") << "random" << 3 << notADataFile;
@@ -345,6 +347,12 @@ void BadInputTest::damage(const QString& how, const QString& source)
                 { "Reservierungen", "Einstellungen", "Artikel", "Verzehr", "Tabelle1", "Tabelle2" })
                 c.execute(QStringLiteral("DROP TABLE %1").arg(QLatin1String(table)));
             c.execute(QStringLiteral("CREATE TABLE Kontakte (Name TEXT)"));
+        });
+    else if (how == QLatin1String("foreign reservations"))
+        changeDataFile(source, [](store::Connection& c) {
+            c.execute(QStringLiteral("DROP TABLE Reservierungen"));
+            c.execute(QStringLiteral("CREATE TABLE Reservierungen (Name TEXT, Betrag TEXT)"));
+            c.execute(QStringLiteral("INSERT INTO Reservierungen VALUES ('Müller', '89,00'), ('Meier', '120,00')"));
         });
     else if (how.startsWith(QLatin1String("drop table ")))
         changeDataFile(source, [&](store::Connection& c) {
