@@ -14,6 +14,8 @@
 #include "prepare/SchemaExtension.h"
 #include "store/Database.h"
 #include "store/EngineError.h"
+#include "store/FileCopy.h"
+#include "store/FileReplace.h"
 #include "store/StoreTexts.h"
 #include "store/SystemErrorText.h"
 #include "store/TableSchema.h"
@@ -52,10 +54,12 @@ bool isWhole(store::Connection& connection)
     return check.step() && check.text(0) == QLatin1String("ok");
 }
 
+// The key alone does not count: any table can have an ID.
 bool holdsAnyField(const store::TableSchema& table, const QStringList& fields)
 {
-    return std::any_of(
-        fields.cbegin(), fields.cend(), [&table](const QString& field) { return table.indexOf(field) >= 0; });
+    return std::any_of(fields.cbegin(), fields.cend(), [&table](const QString& field) {
+        return field.compare(QLatin1String("ID"), Qt::CaseInsensitive) != 0 && table.indexOf(field) >= 0;
+    });
 }
 
 QString engineMessage(const std::exception& error)
@@ -138,6 +142,12 @@ std::optional<int> BatchRun::checkBeforeChanging()
         return stop(BadInput,
             (QFileInfo::exists(*options_.source) ? texts::chosenSourceNoFile : texts::chosenSourceMissing)
                 .arg(*options_.source));
+    // The copy would find it only after the backup and the log were made beside the older file, and
+    // a check, which works on copies of both, would not find it at all.
+    const QString source = options_.source.value_or(report_.paths.Datenpfad_alt);
+    if (store::isSameFile(source, report_.paths.Datenpfad_neu))
+        return stop(CopyFailed, copyFailedMessage(),
+            store::CopyResult(store::CopyProblem::SameFile, report_.paths.Datenpfad_neu).germanCause());
     work_ = report_.paths;
     if (options_.check) {
         if (const std::optional<int> stopped = copyForCheck())

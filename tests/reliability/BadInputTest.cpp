@@ -351,8 +351,9 @@ void BadInputTest::damage(const QString& how, const QString& source)
     else if (how == QLatin1String("foreign reservations"))
         changeDataFile(source, [](store::Connection& c) {
             c.execute(QStringLiteral("DROP TABLE Reservierungen"));
-            c.execute(QStringLiteral("CREATE TABLE Reservierungen (Name TEXT, Betrag TEXT)"));
-            c.execute(QStringLiteral("INSERT INTO Reservierungen VALUES ('Müller', '89,00'), ('Meier', '120,00')"));
+            c.execute(QStringLiteral("CREATE TABLE Reservierungen (ID INTEGER PRIMARY KEY, Name TEXT, Betrag TEXT)"));
+            c.execute(
+                QStringLiteral("INSERT INTO Reservierungen VALUES (1, 'Müller', '89,00'), (2, 'Meier', '120,00')"));
         });
     else if (how.startsWith(QLatin1String("drop table ")))
         changeDataFile(source, [&](store::Connection& c) {
