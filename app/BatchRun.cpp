@@ -290,15 +290,22 @@ void BatchRun::beginTask(store::RunTask task)
     report_.tasks.append(TaskRecord { task, texts::taskCutOff, {}, 0, 0 });
     skippedBeforeTask_ = log_.skippedTotal();
     taskClock_.start();
+    taskOpen_ = true;
+}
+
+void BatchRun::countCurrentTask()
+{
+    TaskRecord& task = currentTask();
+    task.skipped = int(log_.skippedTotal() - skippedBeforeTask_);
+    task.seconds = taskClock_.elapsed() / 1000.0;
+    taskOpen_ = false;
 }
 
 void BatchRun::endTask(const QString& result)
 {
-    TaskRecord& task = currentTask();
-    task.result = result;
-    task.skipped = int(log_.skippedTotal() - skippedBeforeTask_);
-    task.seconds = taskClock_.elapsed() / 1000.0;
-    console_.taskFinished(task.seconds);
+    countCurrentTask();
+    currentTask().result = result;
+    console_.taskFinished(currentTask().seconds);
 }
 
 store::CopyResult BatchRun::copyAndBind()
@@ -418,6 +425,9 @@ int BatchRun::stop(int status, const QString& message, const QString& cause)
     if (console_.showsProgress())
         console_.error(QString());
     report_.totalSeconds = runClock_.elapsed() / 1000.0;
+    // The report's task then agrees with the skipped operations it lists.
+    if (taskOpen_)
+        countCurrentTask();
     // A check says what it did not change before it says how a real run would end.
     if (options_.check)
         console_.result(nothingChangedLine() + QLatin1Char('\n')

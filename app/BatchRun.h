@@ -75,6 +75,8 @@ private:
     // The task being run is always the last record; it is finished before the next one begins.
     void beginTask(store::RunTask task);
     TaskRecord& currentTask() { return report_.tasks.last(); }
+    // What the current task skipped and how long it ran, however it ends.
+    void countCurrentTask();
     void endTask(const QString& result);
     int stop(int status, const QString& message, const QString& cause = QString());
     int report(int status);
@@ -104,6 +106,7 @@ private:
     QElapsedTimer runClock_;
     QElapsedTimer taskClock_;
     qsizetype skippedBeforeTask_ = 0;
+    bool taskOpen_ = false; // begun and not ended: a stop cuts it off
 };
 
 } // namespace tavik::app
