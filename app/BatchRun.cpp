@@ -47,13 +47,6 @@ private:
     import::ImportProgress& shown_;
 };
 
-// SQLite's own check of every page and record structure, stopped at the first fault found.
-bool isWhole(store::Connection& connection)
-{
-    store::Statement check = connection.prepare(QStringLiteral("PRAGMA quick_check(1)"));
-    return check.step() && check.text(0) == QLatin1String("ok");
-}
-
 // The key alone does not count: any table can have an ID.
 bool holdsAnyField(const store::TableSchema& table, const QStringList& fields)
 {
@@ -214,7 +207,7 @@ std::optional<int> BatchRun::refuseUnreadableOlderFile()
                 import::reservationFieldsRead(session_->controls.reservationFields));
         // SQLite reads a damaged page as garbage as often as it refuses it, and the copy would carry
         // the damage into the newer edition's file: every page is checked once before.
-        const bool whole = !holdsReservations || isWhole(older.connection());
+        const bool whole = !holdsReservations || older.connection().quickCheck() == QLatin1String("ok");
         older.close();
         if (!holdsReservations)
             return stop(EngineFailure,

@@ -63,8 +63,7 @@ bool opensAsDataFile(const QString& path, const QString& password)
         options.readOnly = true;
         options.password = password;
         const auto connection = store::Connection::open(path, options);
-        store::Statement whole = connection->prepare(QStringLiteral("PRAGMA quick_check"));
-        if (!whole.step() || whole.text(0) != QLatin1String("ok"))
+        if (connection->quickCheck() != QLatin1String("ok"))
             return false;
         store::Statement tables = connection->prepare(QStringLiteral(
             "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND lower(name) IN ('einstellungen', 'reservierungen')"));

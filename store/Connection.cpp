@@ -266,6 +266,12 @@ Statement& Connection::cached(const QString& sql, ErrorContext ctx)
     return *found->second;
 }
 
+QString Connection::quickCheck(ErrorContext context) const
+{
+    Statement check = prepare(QStringLiteral("PRAGMA quick_check(1)"), std::move(context));
+    return check.step() ? check.text(0) : QString();
+}
+
 void Connection::execute(const QString& sql, ErrorContext ctx)
 {
     ++epoch_;

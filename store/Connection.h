@@ -45,6 +45,9 @@ public:
 
     // A fresh statement; the caller owns it.
     Statement prepare(const QString& sql, ErrorContext context = {}) const;
+    // SQLite's check of every page and record structure, stopped at the first fault: "ok", or
+    // that fault in SQLite's words.
+    QString quickCheck(ErrorContext context = {}) const;
     // A statement kept by the connection for reuse in loops; reset before it is handed out.
     Statement& cached(const QString& sql, ErrorContext context = {});
     // Runs fixed SQL of the program (never text built from data).

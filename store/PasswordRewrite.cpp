@@ -16,11 +16,9 @@ void verifyRewrittenFile(const QString& path, const QString& password)
     options.readOnly = true;
     options.password = password;
     std::unique_ptr<Connection> check = Connection::open(path, options);
-    Statement quickCheck
-        = check->prepare(QStringLiteral("PRAGMA quick_check"), check->context(EngineOperation::VerifyRewrittenFile));
-    if (!quickCheck.step() || quickCheck.text(0) != QLatin1String("ok"))
-        throw EngineError(
-            EngineError::Kind::NotADataFile, check->context(EngineOperation::VerifyRewrittenFile), quickCheck.text(0));
+    const QString found = check->quickCheck(check->context(EngineOperation::VerifyRewrittenFile));
+    if (found != QLatin1String("ok"))
+        throw EngineError(EngineError::Kind::NotADataFile, check->context(EngineOperation::VerifyRewrittenFile), found);
 }
 
 } // namespace

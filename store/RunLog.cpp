@@ -5,8 +5,6 @@
 
 #include <QStringList>
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <charconv>
 
@@ -16,9 +14,8 @@ void RunLog::skipped(SkippedOperation operation)
 {
     ++total_;
     ++countByTask_[operation.task];
-    // The primary code under the extended one the operation keeps.
-    const int primaryCode = operation.sqliteCode & 0xff;
-    if (primaryCode == SQLITE_CORRUPT || primaryCode == SQLITE_NOTADB)
+    if (operation.sqliteCode != 0
+        && EngineError::kindOfSqliteCode(operation.sqliteCode) == EngineError::Kind::NotADataFile)
         ++damaged_;
     for (SkippedSink* sink : std::as_const(sinks_))
         sink->add(operation);
