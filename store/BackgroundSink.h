@@ -29,13 +29,21 @@ public:
     void finish();
 
 private:
+    // Operations cross to the other thread as copied bytes in blocks, not as objects: texts
+    // shared between the threads, and memory taken on one and given back on the other, cost the
+    // walk more per operation than writing it does.
+    using Block = std::vector<char>;
+
+    void handOver();
     void handOn();
+    void passOn(const Block& block, SkippedOperation& operation);
 
     std::vector<SkippedSink*> sinks_;
+    Block filling_; // the walk's thread only
     std::mutex mutex_;
     std::condition_variable work_;
     std::condition_variable room_;
-    std::vector<SkippedOperation> waiting_;
+    std::vector<Block> waiting_;
     bool closing_ = false;
     bool finished_ = false;
     std::exception_ptr failure_;

@@ -35,6 +35,12 @@ private:
     qint64 failAt_;
 };
 
+class Keeper : public SkippedSink {
+public:
+    void add(const SkippedOperation& operation) override { kept.push_back(operation); }
+    std::vector<SkippedOperation> kept;
+};
+
 QList<qint64> keysUpTo(qint64 last)
 {
     QList<qint64> keys;
@@ -53,14 +59,15 @@ class BackgroundSinkTest : public QObject {
 private slots:
     void everyOperationReachesEverySinkInOrder();
     void whatASinkThrowsComesOutOfFinish();
+    void anOperationArrivesAsItWasGiven();
 };
 
 void BackgroundSinkTest::everyOperationReachesEverySinkInOrder()
 {
     KeyRecorder log;
     KeyRecorder report;
-    // More than wait in memory at once, and a last batch that is not full.
-    constexpr qint64 count = 20'000 + 17;
+    // More than wait in memory at once, and a last block that is not full.
+    constexpr qint64 count = 60'000 + 17;
     {
         BackgroundSink sink({ &log, &report });
         for (qint64 key = 1; key <= count; ++key)
@@ -90,6 +97,37 @@ void BackgroundSinkTest::whatASinkThrowsComesOutOfFinish()
     QVERIFY_THROWS_EXCEPTION(std::runtime_error, sink.finish());
     QCOMPARE(failing.keys, keysUpTo(299));
     sink.finish(); // said once
+}
+
+// The report tells no value from an empty one, and names the engine's code and its owner record.
+void BackgroundSinkTest::anOperationArrivesAsItWasGiven()
+{
+    SkippedOperation whole { RunTask::Import, QStringLiteral("Zeile speichern"), QStringLiteral("Verzehr"),
+        std::nullopt, QString(), QStringLiteral("Zimmer \u00fc \U0001F600\n"), QStringLiteral("Datenträger voll"),
+        QStringLiteral("Reservierungen"), 42, 13, QStringLiteral("database or disk is full") };
+    SkippedOperation empty = numbered(7);
+    empty.value = QStringLiteral("");
+    Keeper keeper;
+    BackgroundSink sink({ &keeper });
+    sink.add(whole);
+    sink.add(empty);
+    sink.add(numbered(8));
+    sink.finish();
+    QCOMPARE(keeper.kept.size(), 3u);
+    const SkippedOperation& first = keeper.kept[0];
+    QCOMPARE(first.task, whole.task);
+    QCOMPARE(first.recordKey, whole.recordKey);
+    QVERIFY(first.field.isNull());
+    QCOMPARE(first.value, whole.value);
+    QCOMPARE(first.reason, whole.reason);
+    QCOMPARE(first.ownerTable, whole.ownerTable);
+    QCOMPARE(first.ownerKey, whole.ownerKey);
+    QCOMPARE(first.sqliteCode, whole.sqliteCode);
+    QCOMPARE(first.sqliteMessage, whole.sqliteMessage);
+    QVERIFY(!keeper.kept[1].value.isNull());
+    QVERIFY(keeper.kept[1].value.isEmpty());
+    QCOMPARE(keeper.kept[2].value, QStringLiteral("8"));
+    QVERIFY(!keeper.kept[2].ownerKey);
 }
 
 QTEST_GUILESS_MAIN(BackgroundSinkTest)
