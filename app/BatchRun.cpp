@@ -1,6 +1,7 @@
 #include "app/BatchRun.h"
 
 #include "app/AppTexts.h"
+#include "app/OlderFileCheck.h"
 #include "app/ReportPath.h"
 #include "app/ShellTasks.h"
 #include "app/SourceSelection.h"
@@ -12,18 +13,14 @@
 #include "import/ImportTexts.h"
 #include "prepare/FoodAndDrinkVat.h"
 #include "prepare/SchemaExtension.h"
-#include "store/Database.h"
 #include "store/EngineError.h"
 #include "store/FileCopy.h"
 #include "store/FileReplace.h"
 #include "store/StoreTexts.h"
 #include "store/SystemErrorText.h"
-#include "store/TableSchema.h"
 #include "store/TargetAccess.h"
 
 #include <QFileInfo>
-
-#include <algorithm>
 
 namespace tavik::app {
 
@@ -46,14 +43,6 @@ public:
 private:
     import::ImportProgress& shown_;
 };
-
-// The key alone does not count: any table can have an ID.
-bool holdsAnyField(const store::TableSchema& table, const QStringList& fields)
-{
-    return std::any_of(fields.cbegin(), fields.cend(), [&table](const QString& field) {
-        return field.compare(QLatin1String("ID"), Qt::CaseInsensitive) != 0 && table.indexOf(field) >= 0;
-    });
-}
 
 QString engineMessage(const std::exception& error)
 {
@@ -151,6 +140,10 @@ std::optional<int> BatchRun::checkBeforeChanging()
         return stop(CopyFailed, guard_.cause());
     if (!options_.force && isMarkedImported(work_.Datenpfad_neu))
         return stop(AlreadyImported, texts::alreadyImported.arg(report_.paths.Datenpfad_neu));
+    // Reads the older file while the backup waits for the disk; a check and a chosen source copy
+    // other files first.
+    if (!options_.check && !options_.source)
+        olderFileCheck_.emplace(session_->engine, work_.Datenpfad_alt, reservationFields());
     guard_.prepare(QDateTime::currentDateTime());
     // A check's backup lies among its copies and goes with them.
     if (!options_.check) {
@@ -198,30 +191,38 @@ std::optional<int> BatchRun::refuseUnreadableOlderFile()
     // The real path, not a check's short copy of it, so that a check predicts this refusal too.
     if (const QString tooLong = store::whyPathTooLongToOpen(report_.paths.Datenpfad_alt); !tooLong.isEmpty())
         return stop(EngineFailure, tooLong + QLatin1Char(' ') + texts::olderFileNotCopied);
-    try {
-        store::Database older = session_->engine.openDatabase(work_.Datenpfad_alt, false, true);
-        // A table of that name without a single field the walk reads is another program's.
-        const bool holdsReservations
-            = store::TableSchema::tableExists(older.connection(), import::texts::reservationsTable)
-            && holdsAnyField(store::TableSchema::read(older.connection(), import::texts::reservationsTable),
-                import::reservationFieldsRead(session_->controls.reservationFields));
-        // SQLite reads a damaged page as garbage as often as it refuses it, and the copy would carry
-        // the damage into the newer edition's file: every page is checked once before.
-        const bool whole = !holdsReservations || older.connection().quickCheck() == QLatin1String("ok");
-        older.close();
-        if (!holdsReservations)
-            return stop(EngineFailure,
-                texts::olderFileWithoutReservations.arg(report_.paths.Datenpfad_alt) + QLatin1Char(' ')
-                    + texts::olderFileNotCopied);
-        if (!whole)
-            return stop(EngineFailure,
-                texts::olderFileDamaged.arg(report_.paths.Datenpfad_alt) + QLatin1Char(' ')
-                    + texts::olderFileNotCopied);
-    } catch (const store::EngineError& error) {
-        if (error.kind() == store::EngineError::Kind::NotADataFile)
-            return stop(EngineFailure, store::germanMessage(error) + QLatin1Char(' ') + texts::olderFileNotCopied);
+    const OlderFileFindings found = olderFileFindings();
+    using Verdict = OlderFileFindings::Verdict;
+    switch (found.verdict) {
+    case Verdict::Usable:
+        return std::nullopt;
+    case Verdict::WithoutReservations:
+        return stop(EngineFailure,
+            texts::olderFileWithoutReservations.arg(report_.paths.Datenpfad_alt) + QLatin1Char(' ')
+                + texts::olderFileNotCopied);
+    case Verdict::Damaged:
+        return stop(EngineFailure,
+            texts::olderFileDamaged.arg(report_.paths.Datenpfad_alt) + QLatin1Char(' ') + texts::olderFileNotCopied);
+    case Verdict::Unreadable:
+        break;
     }
-    return std::nullopt;
+    return stop(EngineFailure, found.engineMessage + QLatin1Char(' ') + texts::olderFileNotCopied);
+}
+
+OlderFileFindings BatchRun::olderFileFindings()
+{
+    if (olderFileCheck_ && olderFileCheck_->path() == work_.Datenpfad_alt) {
+        const OlderFileFindings found = olderFileCheck_->findings();
+        olderFileCheck_.reset();
+        return found;
+    }
+    olderFileCheck_.reset();
+    return examineOlderFile(session_->engine, work_.Datenpfad_alt, reservationFields());
+}
+
+QStringList BatchRun::reservationFields() const
+{
+    return import::reservationFieldsRead(session_->controls.reservationFields);
 }
 
 void BatchRun::startReporting()
@@ -415,6 +416,7 @@ int BatchRun::putBackAndStop(int status, const QString& message, SkipLimitRecord
 
 int BatchRun::stop(int status, const QString& message, const QString& cause)
 {
+    olderFileCheck_.reset();
     if (console_.showsProgress())
         console_.error(QString());
     report_.totalSeconds = runClock_.elapsed() / 1000.0;

@@ -4,6 +4,7 @@
 #include "app/BatchReport.h"
 #include "app/CheckFolder.h"
 #include "app/CommandLine.h"
+#include "app/OlderFileCheck.h"
 #include "app/ReportFile.h"
 #include "app/StartUp.h"
 #include "app/TargetGuard.h"
@@ -57,6 +58,9 @@ private:
     std::optional<int> copyForCheck();
     void takeChosenSource();
     std::optional<int> refuseUnreadableOlderFile();
+    // From the check begun before the backup where it examined this file, else examined now.
+    OlderFileFindings olderFileFindings();
+    QStringList reservationFields() const;
     store::CopyResult copyAndBind();
     void prepareTarget();
     // The reservations walked; -1 when the walk could not begin.
@@ -90,6 +94,8 @@ private:
     // The files the chain works on: the real ones, or a check's copies.
     DataPaths work_;
     std::optional<EngineSession> session_;
+    // Declared after the engine it uses: its thread has ended before the engine goes.
+    std::optional<OlderFileCheck> olderFileCheck_;
     store::RunLog log_;
     // Declared after the log, which hands it every skipped operation.
     std::optional<ReportFile> reportFile_;

@@ -1,0 +1,62 @@
+#include "app/OlderFileCheck.h"
+
+#include "import/ImportTexts.h"
+#include "store/Database.h"
+#include "store/EngineError.h"
+#include "store/TableSchema.h"
+
+#include <algorithm>
+
+namespace tavik::app {
+
+namespace {
+// The key alone does not count: any table can have an ID.
+bool holdsAnyField(const store::TableSchema& table, const QStringList& fields)
+{
+    return std::any_of(fields.cbegin(), fields.cend(), [&table](const QString& field) {
+        return field.compare(QLatin1String("ID"), Qt::CaseInsensitive) != 0 && table.indexOf(field) >= 0;
+    });
+}
+} // namespace
+
+OlderFileFindings examineOlderFile(store::Engine& engine, const QString& path, const QStringList& reservationFields)
+{
+    using Verdict = OlderFileFindings::Verdict;
+    try {
+        store::Database older = engine.openDatabase(path, false, true);
+        const bool holdsReservations
+            = store::TableSchema::tableExists(older.connection(), import::texts::reservationsTable)
+            && holdsAnyField(
+                store::TableSchema::read(older.connection(), import::texts::reservationsTable), reservationFields);
+        if (!holdsReservations)
+            return { Verdict::WithoutReservations, {} };
+        // SQLite reads a damaged page as garbage as often as it refuses it, and the copy would carry
+        // the damage into the newer edition's file: every page is checked once before.
+        const bool whole = older.connection().quickCheck() == QLatin1String("ok");
+        older.close();
+        return { whole ? Verdict::Usable : Verdict::Damaged, {} };
+    } catch (const store::EngineError& error) {
+        if (error.kind() == store::EngineError::Kind::NotADataFile)
+            return { Verdict::Unreadable, store::germanMessage(error) };
+    }
+    return {};
+}
+
+OlderFileCheck::OlderFileCheck(store::Engine& engine, const QString& path, const QStringList& reservationFields)
+    : path_(path)
+    , findings_(std::async(std::launch::async, examineOlderFile, std::ref(engine), path, reservationFields))
+{
+}
+
+OlderFileCheck::~OlderFileCheck()
+{
+    if (findings_.valid())
+        findings_.wait();
+}
+
+OlderFileFindings OlderFileCheck::findings()
+{
+    return findings_.get();
+}
+
+} // namespace tavik::app
