@@ -31,7 +31,9 @@ OlderFileFindings examineOlderFile(store::Engine& engine, const QString& path, c
         if (!holdsReservations)
             return { Verdict::WithoutReservations, {} };
         // SQLite reads a damaged page as garbage as often as it refuses it, and the copy would carry
-        // the damage into the newer edition's file: every page is checked once before.
+        // the damage into the newer edition's file: every page is checked once before. Each page is
+        // read once, so a small cache does; a full one would stay with this thread's memory.
+        older.connection().execute(QStringLiteral("PRAGMA cache_size = -256"));
         const bool whole = older.connection().quickCheck() == QLatin1String("ok");
         older.close();
         return { whole ? Verdict::Usable : Verdict::Damaged, {} };

@@ -8,8 +8,11 @@ namespace tavik::store {
 namespace {
 
 // The other thread is woken per block of a few hundred operations: a wake-up costs the walk more
-// than an operation does.
-constexpr std::size_t blockBytes = 64 * 1024;
+// than an operation does. A block is handed over once it is full, and has room beyond that for
+// the operation that fills it: growing it would move it, and would take memory of a size the C
+// library maps for each block alone.
+constexpr std::size_t blockBytes = 48 * 1024;
+constexpr std::size_t blockRoom = 64 * 1024;
 // A few megabytes of operations at most wait in memory.
 constexpr std::size_t mostBlocksWaiting = 48;
 
@@ -114,7 +117,7 @@ BackgroundSink::BackgroundSink(std::vector<SkippedSink*> sinks)
     : sinks_(std::move(sinks))
     , thread_([this] { handOn(); })
 {
-    filling_.reserve(blockBytes);
+    filling_.reserve(blockRoom);
 }
 
 BackgroundSink::~BackgroundSink()
@@ -147,7 +150,7 @@ void BackgroundSink::handOver()
     }
     work_.notify_one();
     filling_ = Block();
-    filling_.reserve(blockBytes);
+    filling_.reserve(blockRoom);
 }
 
 void BackgroundSink::finish()
