@@ -71,6 +71,7 @@ std::optional<double> readAmount(const QVariant& value, const QLocale& numberFor
 
 RunNumbers::RunNumbers(QLocale numberFormat)
     : numberFormat_(std::move(numberFormat))
+    , decimalPoint_(store::asciiDecimalPoint(numberFormat_))
     , readings_(slotCount)
     , amounts_(slotCount)
     , writings_(slotCount)
@@ -119,6 +120,12 @@ QString RunNumbers::text(double value)
         slot.used = true;
     }
     return slot.text;
+}
+
+std::string_view RunNumbers::plainText(double value, std::array<char, 24>& room) const
+{
+    const int size = decimalPoint_ ? store::plainNumberText(value, decimalPoint_, room.data()) : -1;
+    return size > 0 ? std::string_view(room.data(), std::size_t(size)) : std::string_view();
 }
 
 std::optional<qint16> toInt16HalfEven(double value)

@@ -3,7 +3,9 @@
 #include <QLocale>
 #include <QVariant>
 
+#include <array>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace tavik::import {
@@ -29,6 +31,11 @@ public:
     std::optional<double> amount(const QVariant& value);
     std::optional<double> amount(const QString& text);
     QString text(double value);
+    // What text(value) gives, as ASCII bytes in room, where the value is zero or whole cents and the
+    // number format's decimal point is one ASCII character; else the empty view. Totals differ at
+    // nearly every reservation, so a table would mostly miss, and writing them is cheaper than
+    // making a text.
+    std::string_view plainText(double value, std::array<char, 24>& room) const;
 
 private:
     static constexpr std::size_t slotCount = 1024; // a power of two
@@ -49,6 +56,7 @@ private:
     };
 
     QLocale numberFormat_;
+    char decimalPoint_; // 0 where not one ASCII character
     std::vector<Reading> readings_;
     std::vector<Reading> amounts_; // texts read as amounts, the other separator included
     std::vector<Writing> writings_;

@@ -292,6 +292,15 @@ void ImportRun::writeTotal(store::BoundField& field, double total)
         setText(field, QString(), texts::writeTotal);
         return;
     }
+    std::array<char, 24> room;
+    if (const std::string_view plain = numbers_.plainText(total, room); !plain.empty()) {
+        try {
+            field.setAsciiText(plain);
+        } catch (const EngineError& error) {
+            log_.engineError(texts::writeTotal, reservationsTable, field.field(), QString::fromLatin1(plain), error);
+        }
+        return;
+    }
     setText(field, numbers_.text(total), texts::writeTotal);
 }
 

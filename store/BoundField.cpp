@@ -39,4 +39,12 @@ void BoundField::setText(const QString& text)
     source_.setText(at, text);
 }
 
+void BoundField::setAsciiText(std::string_view text)
+{
+    const int at = index();
+    if (at < 0)
+        source_.fieldIndex(field_); // throws the engine's error naming the missing field
+    source_.setAsciiText(at, text);
+}
+
 } // namespace tavik::store

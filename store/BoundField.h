@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <string_view>
+
 namespace tavik::store {
 
 class RecordSource;
@@ -22,6 +24,8 @@ public:
     bool isEmpty() const;
     // Throws the engine's error when the field cannot take the text; the empty text clears it.
     void setText(const QString& text);
+    // A text of ASCII characters only, not the empty one, without making a QString of it.
+    void setAsciiText(std::string_view text);
 
 private:
     int index() const;

@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -378,7 +379,7 @@ void writeRounded(double value, NumberWriter& out)
 // Totals are nearly all whole cents. A decimal of at most 15 significant digits comes back from
 // its nearest double when that is rounded to 15 digits (10^15 < 2^52), so when the value is the
 // double nearest to a number of cents below 10^15, those cents are its text, and positional.
-bool writeCents(double value, NumberWriter& out)
+template <typename Writer> bool writeCents(double value, Writer& out)
 {
     const double scaled = value * 100.0;
     if (!(std::fabs(scaled) < 1e15))
@@ -401,6 +402,30 @@ bool writeCents(double value, NumberWriter& out)
         out.put(char('0' + fraction % 10));
     return true;
 }
+
+// Writes into a buffer of the caller's, for a decimal point of one ASCII character.
+class AsciiWriter {
+public:
+    AsciiWriter(char separator, char* out)
+        : separator_(separator)
+        , start_(out)
+        , at_(out)
+    {
+    }
+    void put(char character) { *at_++ = character; }
+    void put(const char* characters, int count)
+    {
+        std::memcpy(at_, characters, std::size_t(count));
+        at_ += count;
+    }
+    void putSeparator() { put(separator_); }
+    int size() const { return int(at_ - start_); }
+
+private:
+    char separator_;
+    char* start_;
+    char* at_;
+};
 
 // The text of a number; the whole-cents shortcut only where it is taken, so tests can compare.
 QString writtenNumber(double value, const QLocale& numberFormat, bool centsShortcut)
@@ -426,6 +451,24 @@ QString numberToTextFully(double value, const QLocale& numberFormat)
 QString numberToText(double value, const QLocale& numberFormat)
 {
     return writtenNumber(value, numberFormat, true);
+}
+
+int plainNumberText(double value, char decimalPoint, char* out)
+{
+    if (value == 0.0) {
+        out[0] = '0';
+        return 1;
+    }
+    if (!std::isfinite(value))
+        return -1;
+    AsciiWriter writer(decimalPoint, out);
+    return writeCents(value, writer) ? writer.size() : -1;
+}
+
+char asciiDecimalPoint(const QLocale& numberFormat)
+{
+    const QString point = numberFormat.decimalPoint();
+    return point.size() == 1 && point[0].unicode() > 0x20 && point[0].unicode() < 0x7f ? char(point[0].unicode()) : 0;
 }
 
 QString wholeNumberToText(qint64 value)

@@ -14,6 +14,14 @@ namespace tavik::store {
 // locale has no influence.
 QString numberToText(double value, const QLocale& numberFormat);
 
+// The text numberToText gives, as ASCII bytes in out (room for 24), for zero and for the values
+// of whole cents below 10^15 that totals nearly always are; its length, or -1 for any other value.
+// decimalPoint is the number format's, as asciiDecimalPoint gives it.
+int plainNumberText(double value, char decimalPoint, char* out);
+// The number format's decimal point where it is one ASCII character, else 0 (and plainNumberText
+// must not be used).
+char asciiDecimalPoint(const QLocale& numberFormat);
+
 // A whole number as QString::number writes it ("-12"), without its locale machinery: line
 // numbers and keys are written for every charge line.
 QString wholeNumberToText(qint64 value);

@@ -678,6 +678,14 @@ void RecordSource::setText(int index, const QString& text)
     setValue(index, text);
 }
 
+void RecordSource::setAsciiText(int index, std::string_view text)
+{
+    requireAssignable(index);
+    // Its bytes are its characters, and only a text field has a size.
+    checkLength(index, qsizetype(text.size()));
+    assigned(index).setUtf8(text);
+}
+
 QString RecordSource::textOf(const QVariant& value) const
 {
     if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float)

@@ -141,6 +141,8 @@ public:
     // text(index).isEmpty(), without making the text.
     bool isEmptyText(int index) const;
     void setText(int index, const QString& text);
+    // The same for a text of ASCII characters only, given as its bytes; not the empty text.
+    void setAsciiText(int index, std::string_view text);
 
     int fieldIndex(const QString& field) const;          // throws NoSuchField
     int findField(const QString& field) const;           // -1 when absent

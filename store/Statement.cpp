@@ -3,9 +3,10 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <algorithm>
 #include <charconv>
-#include <QStringEncoder>
+#include <cstring>
 
 namespace tavik::store {
 
@@ -103,6 +104,16 @@ void BoundValue::setText(QStringView text)
     // Three bytes per UTF-16 unit at most.
     char* const start = room(3 * text.size());
     size_ = start ? encodeUtf8(text, start) - start : 0;
+}
+
+void BoundValue::setUtf8(std::string_view bytes)
+{
+    kind = Kind::Text;
+    other.reset();
+    char* const start = room(qsizetype(bytes.size()));
+    if (start)
+        std::memcpy(start, bytes.data(), bytes.size());
+    size_ = qsizetype(bytes.size());
 }
 
 void BoundValue::setWholeNumberText(qint64 number)

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 struct sqlite3;
@@ -60,6 +61,8 @@ struct BoundValue {
             setNull();
     }
     void setText(QStringView text);
+    // A text already in UTF-8.
+    void setUtf8(std::string_view bytes);
     // The whole number's text, without going through UTF-16.
     void setWholeNumberText(qint64 number);
     // Kind::Text: the UTF-8 bytes. Never a null pointer, so the empty text binds as a text.
