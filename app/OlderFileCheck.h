@@ -14,8 +14,8 @@ struct OlderFileFindings {
     enum class Verdict {
         Usable,
         WithoutReservations, // no table Reservierungen, or another program's table of that name
-        Damaged,             // a page fails SQLite's check
-        Unreadable,          // not a data file the engine can open: engineMessage says why
+        Damaged, // a page fails SQLite's check
+        Unreadable, // not a data file the engine can open: engineMessage says why
     };
     Verdict verdict = Verdict::Usable;
     QString engineMessage;
