@@ -187,6 +187,10 @@ void RecordSourceTest::refusedValuesLeaveTheRecordAsItWas_data()
     QTest::newRow("51 characters into a text of 50") << "Name" << QVariant(QString(51, 'x')) << int(EngineError::Kind::ValueTooLong);
     QTest::newRow("empty text where zero length is not allowed") << "Kurz" << QVariant(QStringLiteral("")) << int(EngineError::Kind::ZeroLengthNotAllowed);
     QTest::newRow("a number too long for its field") << "Kurz" << QVariant(123456.5) << int(EngineError::Kind::ValueTooLong);
+    QTest::newRow("an ASCII text too long for its field")
+        << "Kurz" << QVariant(QByteArray("123456,5")) << int(EngineError::Kind::ValueTooLong);
+    QTest::newRow("an ASCII text for the autonumber")
+        << "ID" << QVariant(QByteArray("99")) << int(EngineError::Kind::ReadOnlyField);
     QTest::newRow("the autonumber") << "ID" << QVariant(99) << int(EngineError::Kind::ReadOnlyField);
     QTest::newRow("a field the table lacks") << "Erw99" << QVariant(QStringLiteral("x")) << int(EngineError::Kind::NoSuchField);
 }
@@ -203,7 +207,10 @@ void RecordSourceTest::refusedValuesLeaveTheRecordAsItWas()
     source.refresh();
     source.setValue(QStringLiteral("Notiz"), QStringLiteral("bleibt"));
     try {
-        source.setValue(field, value);
+        if (value.typeId() == QMetaType::QByteArray)
+            source.setAsciiText(source.fieldIndex(field), value.toByteArray().toStdString());
+        else
+            source.setValue(field, value);
         QFAIL("the value must be refused");
     } catch (const EngineError& error) {
         QCOMPARE(int(error.kind()), kind);
