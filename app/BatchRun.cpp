@@ -83,12 +83,17 @@ int BatchRun::run()
         }
         reportFile_.emplace(*options_.report);
     }
+    if (const std::optional<QString> refusal = takeVatAnswer())
+        return stop(BadInput, *refusal);
+    // Not earlier: Ctrl+C at the VAT question, or during --restore, still ends the program at once.
+    // From here on a stop is only noted, so that the backup and a check's copies of the guests'
+    // data are finished and then cleaned up, and the stop is said.
+    const StopRequest stopRequest;
     if (const std::optional<int> stopped = checkBeforeChanging())
         return *stopped;
-    // Not earlier: Ctrl+C at the VAT question, or during --restore, still ends the program at once.
-    const StopRequest stopRequest;
     startReporting();
     try {
+        StopRequest::honour();
         takeChosenSource();
         if (const std::optional<int> stopped = refuseUnreadableOlderFile())
             return *stopped;
@@ -115,8 +120,6 @@ int BatchRun::run()
 
 std::optional<int> BatchRun::checkBeforeChanging()
 {
-    if (const std::optional<QString> refusal = takeVatAnswer())
-        return stop(BadInput, *refusal);
     if (options_.source && !sourceSelection::isAcceptedName(*options_.source))
         return stop(BadInput, sourceSelection::refusalMessage(*options_.source));
     // Its record sources would each log the same failure, and the copy would fail after the backup.

@@ -325,16 +325,26 @@ private slots:
     {
         QTest::addColumn<bool>("check");
         QTest::addColumn<int>("signal");
-        QTest::newRow("real run, Ctrl+C") << false << SIGINT;
-        QTest::newRow("check, SIGTERM") << true << SIGTERM;
+        QTest::addColumn<bool>("whileCopyingForTheCheck");
+        QTest::newRow("real run, Ctrl+C") << false << SIGINT << false;
+        QTest::newRow("check, SIGTERM") << true << SIGTERM << false;
+        // Before the first task: the guests' data must not stay in the temporary folder.
+        QTest::newRow("check, SIGTERM while copying") << true << SIGTERM << true;
     }
 
     void aStoppedRunCleansUpAndSaysWhere()
     {
         QFETCH(bool, check);
         QFETCH(int, signal);
+        QFETCH(bool, whileCopyingForTheCheck);
         // Large enough that the walk is still going when its journal is seen.
         tools::writeOlderEditionFile(source_, tools::SampleOptions { 40000, 5, {}, 10 });
+        if (whileCopyingForTheCheck) {
+            // Old data that takes the check's copy long enough to be caught at it.
+            auto older = tavik::store::Connection::open(source_, tavik::store::OpenOptions {});
+            older->execute(QStringLiteral("CREATE TABLE Altdaten (Inhalt)"));
+            older->execute(QStringLiteral("INSERT INTO Altdaten VALUES (zeroblob(200000000))"));
+        }
         const QByteArray targetBefore = bytesOf(target_);
         const QString temporary = dir_->filePath(QStringLiteral("tmp"));
         QVERIFY(QDir().mkpath(temporary));
@@ -353,6 +363,8 @@ private slots:
         // Deep in the walk, which has skipped odd values by then: no task before it changes a
         // megabyte of pages, which its journal keeps.
         const auto walking = [&] {
+            if (whileCopyingForTheCheck)
+                return !QDir(temporary).isEmpty();
             QDirIterator journals(check ? temporary : dir_->path(), { QStringLiteral("*-journal") }, QDir::Files,
                 QDirIterator::Subdirectories);
             while (journals.hasNext()) {
