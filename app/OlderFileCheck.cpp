@@ -50,12 +50,6 @@ OlderFileCheck::OlderFileCheck(store::Engine& engine, const QString& path, const
 {
 }
 
-OlderFileCheck::~OlderFileCheck()
-{
-    if (findings_.valid())
-        findings_.wait();
-}
-
 OlderFileFindings OlderFileCheck::findings()
 {
     return findings_.get();

@@ -30,9 +30,8 @@ OlderFileFindings examineOlderFile(store::Engine& engine, const QString& path, c
 // has returned: the library runs without locks of its own.
 class OlderFileCheck {
 public:
+    // Going, it waits for the thread if that still runs (a future of std::async does).
     OlderFileCheck(store::Engine& engine, const QString& path, const QStringList& reservationFields);
-    // Waits for the thread if it still runs.
-    ~OlderFileCheck();
 
     OlderFileCheck(const OlderFileCheck&) = delete;
     OlderFileCheck& operator=(const OlderFileCheck&) = delete;

@@ -121,6 +121,9 @@ private:
     void clearMovedFields();
     void moveNext();
     void setText(store::BoundField& field, const QString& text, const QString& operation);
+    // A refused assignment becomes a skip entry showing the value as shown() gives it.
+    template <typename Assign, typename Shown>
+    void assignReported(store::BoundField& field, const QString& operation, Assign assign, Shown shown);
 
     store::DataControls& controls_;
     store::ReservationFields& reservation_;
@@ -294,11 +297,8 @@ void ImportRun::writeTotal(store::BoundField& field, double total)
     }
     std::array<char, 24> room;
     if (const std::string_view plain = numbers_.plainText(total, room); !plain.empty()) {
-        try {
-            field.setAsciiText(plain);
-        } catch (const EngineError& error) {
-            log_.engineError(texts::writeTotal, reservationsTable, field.field(), QString::fromLatin1(plain), error);
-        }
+        assignReported(
+            field, texts::writeTotal, [&] { field.setAsciiText(plain); }, [&] { return QString::fromLatin1(plain); });
         return;
     }
     setText(field, numbers_.text(total), texts::writeTotal);
@@ -339,10 +339,17 @@ void ImportRun::moveNext()
 
 void ImportRun::setText(store::BoundField& field, const QString& text, const QString& operation)
 {
+    assignReported(
+        field, operation, [&] { field.setText(text); }, [&] { return text; });
+}
+
+template <typename Assign, typename Shown>
+void ImportRun::assignReported(store::BoundField& field, const QString& operation, Assign assign, Shown shown)
+{
     try {
-        field.setText(text);
+        assign();
     } catch (const EngineError& error) {
-        log_.engineError(operation, reservationsTable, field.field(), text, error);
+        log_.engineError(operation, reservationsTable, field.field(), shown(), error);
     }
 }
 
