@@ -35,6 +35,14 @@ void KeyRuns::append(qint64 key)
     ++size_;
 }
 
+void KeyRuns::appendRun(qint64 firstKey, std::size_t count)
+{
+    if (count == 0)
+        return;
+    runs_.push_back(Run { firstKey, size_, count });
+    size_ += count;
+}
+
 void KeyRuns::clear()
 {
     runs_.clear();
@@ -237,6 +245,36 @@ void RecordSource::chooseColumnsRead()
     restUnread_ = false;
 }
 
+// Most tables have no gaps in their keys: then the first and last key and the count, which SQLite
+// finds without decoding a record, give them all. One statement, so that the three agree.
+KeyRuns RecordSource::readKeys(Connection& connection, const QString& table) const
+{
+    const QString quoted = quoteIdentifier(table);
+    KeyRuns keys;
+    {
+        Statement bounds = connection.prepare(
+            QStringLiteral("SELECT (SELECT count(*) FROM %1), (SELECT min(rowid) FROM %1), (SELECT max(rowid) FROM %1)")
+                .arg(quoted),
+            context(EngineOperation::Refresh));
+        bounds.step();
+        const qint64 count = bounds.integer(0);
+        if (count == 0)
+            return keys;
+        const qint64 first = bounds.integer(1);
+        const qint64 last = bounds.integer(2);
+        // Unsigned, since the span of the whole key range does not fit a signed number.
+        if (quint64(last) - quint64(first) == quint64(count - 1)) {
+            keys.appendRun(first, std::size_t(count));
+            return keys;
+        }
+    }
+    Statement all = connection.prepare(
+        QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(quoted), context(EngineOperation::Refresh));
+    while (all.step())
+        keys.append(all.integer(0));
+    return keys;
+}
+
 void RecordSource::refresh()
 {
     if (connection_ && !pendingFields_.empty())
@@ -257,11 +295,7 @@ void RecordSource::refresh()
     if (connection == previousConnection.lock() && schema.table() == previousTable && state == keysState_) {
         loaded = std::move(previousKeys);
     } else {
-        Statement keys = connection->prepare(
-            QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(quoteIdentifier(schema.table())),
-            context(EngineOperation::Refresh));
-        while (keys.step())
-            loaded.append(keys.integer(0));
+        loaded = readKeys(*connection, schema.table());
     }
     keysState_ = state;
 

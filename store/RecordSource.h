@@ -25,6 +25,8 @@ class Engine;
 class KeyRuns {
 public:
     void append(qint64 key);
+    // Keys firstKey, firstKey + 1, … after the last one appended, which is below firstKey.
+    void appendRun(qint64 firstKey, std::size_t count);
     void clear();
     std::size_t size() const { return size_; }
     qint64 at(std::size_t position) const;
@@ -160,6 +162,7 @@ private:
 
     void close();
     void loadCurrent();
+    KeyRuns readKeys(Connection& connection, const QString& table) const;
     void clearRow();
     void chooseColumnsRead();
     // The fields outside the read ones, for the current record, the first time one is asked for.

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <limits>
 #include <malloc.h>
 #include <optional>
 
@@ -48,6 +49,8 @@ private slots:
     void aTextTakenFromARecordKeepsItsValueAfterTheMove();
     void eachRecordStoresOnlyTheFieldsAssignedToIt();
     void walksRecordsAcrossGapsInTheKeysAndAppendedOnes();
+    void walksEveryKeyWhereverItLies_data();
+    void walksEveryKeyWhereverItLies();
     void zeroLengthIsRefusedWhateverTheQuotingOfTheCheck_data();
     void zeroLengthIsRefusedWhateverTheQuotingOfTheCheck();
     void aWalkSeesRecordsChangedBehindItsBack_data();
@@ -491,6 +494,48 @@ void RecordSourceTest::walksRecordsAcrossGapsInTheKeysAndAppendedOnes()
             walked << QStringLiteral("%1:%2").arg(source.currentKey().value_or(-1)).arg(source.value(QStringLiteral("Name")).toString());
         QCOMPARE(walked, (QStringList{"1:Gast 1", "4:Gast 4", "5:Gast 5", "7:Gast 7", "8:Neu 1", "9:Neu 2"}));
     }
+}
+
+void RecordSourceTest::walksEveryKeyWhereverItLies_data()
+{
+    constexpr qint64 lowest = std::numeric_limits<qint64>::min();
+    constexpr qint64 highest = std::numeric_limits<qint64>::max();
+    QTest::addColumn<QStringList>("reshaping");
+    QTest::addColumn<QList<qint64>>("keys");
+    QTest::newRow("no gaps, far from one")
+        << QStringList { QStringLiteral("UPDATE \"Gaeste\" SET \"ID\" = \"ID\" + 1000000") }
+        << QList<qint64> { 1000001, 1000002, 1000003 };
+    QTest::newRow("negative keys") << QStringList { QStringLiteral("UPDATE \"Gaeste\" SET \"ID\" = \"ID\" - 2") }
+                                   << QList<qint64> { -1, 0, 1 };
+    QTest::newRow("both ends of the key range")
+        << QStringList { QStringLiteral("UPDATE \"Gaeste\" SET \"ID\" = %1 WHERE \"ID\" = 1").arg(lowest),
+               QStringLiteral("UPDATE \"Gaeste\" SET \"ID\" = %1 WHERE \"ID\" = 3").arg(highest) }
+        << QList<qint64> { lowest, 2, highest };
+    QTest::newRow("the top of the key range")
+        << QStringList { QStringLiteral("UPDATE \"Gaeste\" SET \"ID\" = \"ID\" + %1").arg(highest - 3) }
+        << QList<qint64> { highest - 2, highest - 1, highest };
+}
+
+void RecordSourceTest::walksEveryKeyWhereverItLies()
+{
+    QFETCH(QStringList, reshaping);
+    QFETCH(QList<qint64>, keys);
+    const QString file = newFile(3);
+    for (const QString& sql : reshaping)
+        runSql(file, sql);
+    Engine engine(QLocale::c());
+    RecordSource source(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
+    source.setDatabaseName(file);
+    source.refresh();
+    QCOMPARE(source.recordCount(), keys.size());
+    QList<qint64> walked;
+    QStringList names;
+    for (source.moveFirst(); !source.eof(); source.moveNext()) {
+        walked << source.currentKey().value_or(-1);
+        names << source.value(QStringLiteral("Name")).toString();
+    }
+    QCOMPARE(walked, keys);
+    QCOMPARE(names, (QStringList { "Gast 1", "Gast 2", "Gast 3" }));
 }
 
 void RecordSourceTest::zeroLengthIsRefusedWhateverTheQuotingOfTheCheck_data()
