@@ -246,12 +246,18 @@ void RecordSource::chooseColumnsRead()
 }
 
 // Most tables have no gaps in their keys: then the first and last key and the count, which SQLite
-// finds without decoding a record, give them all. One statement, so that the three agree.
+// finds without decoding a record, give them all (one statement, so that the three agree). SQLite
+// counts the smallest index instead where the table has one, and an index that no longer matches
+// its table, which the page check does not notice, would count records that are not there: such a
+// table is read key by key.
 KeyRuns RecordSource::readKeys(Connection& connection, const QString& table) const
 {
     const QString quoted = quoteIdentifier(table);
     KeyRuns keys;
-    {
+    const bool countsItsRecords
+        = !connection.prepare(QStringLiteral("PRAGMA index_list(%1)").arg(quoted), context(EngineOperation::Refresh))
+               .step();
+    if (countsItsRecords) {
         Statement bounds = connection.prepare(
             QStringLiteral("SELECT (SELECT count(*) FROM %1), (SELECT min(rowid) FROM %1), (SELECT max(rowid) FROM %1)")
                 .arg(quoted),

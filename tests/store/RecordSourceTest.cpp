@@ -51,6 +51,7 @@ private slots:
     void walksRecordsAcrossGapsInTheKeysAndAppendedOnes();
     void walksEveryKeyWhereverItLies_data();
     void walksEveryKeyWhereverItLies();
+    void aStaleIndexAddsNoRecords();
     void zeroLengthIsRefusedWhateverTheQuotingOfTheCheck_data();
     void zeroLengthIsRefusedWhateverTheQuotingOfTheCheck();
     void aWalkSeesRecordsChangedBehindItsBack_data();
@@ -536,6 +537,36 @@ void RecordSourceTest::walksEveryKeyWhereverItLies()
     }
     QCOMPARE(walked, keys);
     QCOMPARE(names, (QStringList { "Gast 1", "Gast 2", "Gast 3" }));
+}
+
+// An index that no longer matches its table, which SQLite's quick check does not notice: SQLite
+// counts the table's records in it.
+void RecordSourceTest::aStaleIndexAddsNoRecords()
+{
+    const QString file = newFile(3);
+    runSql(file, QStringLiteral("CREATE INDEX \"Stale\" ON \"Gaeste\" (\"Name\")"));
+    {
+        auto connection = Connection::open(file, OpenOptions());
+        connection->execute(
+            QStringLiteral("CREATE TABLE \"Kept\" AS SELECT * FROM sqlite_master WHERE name = 'Stale'"));
+        connection->execute(QStringLiteral("PRAGMA writable_schema = ON"));
+        connection->execute(QStringLiteral("DELETE FROM sqlite_master WHERE name = 'Stale'"));
+    }
+    runSql(file, QStringLiteral("DELETE FROM \"Gaeste\" WHERE \"ID\" = 2"));
+    {
+        auto connection = Connection::open(file, OpenOptions());
+        connection->execute(QStringLiteral("PRAGMA writable_schema = ON"));
+        connection->execute(QStringLiteral("INSERT INTO sqlite_master SELECT * FROM \"Kept\""));
+    }
+    Engine engine(QLocale::c());
+    RecordSource source(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
+    source.setDatabaseName(file);
+    source.refresh();
+    QCOMPARE(source.recordCount(), 2);
+    QList<qint64> walked;
+    for (source.moveFirst(); !source.eof(); source.moveNext())
+        walked << source.currentKey().value_or(-1);
+    QCOMPARE(walked, (QList<qint64> { 1, 3 }));
 }
 
 void RecordSourceTest::zeroLengthIsRefusedWhateverTheQuotingOfTheCheck_data()
