@@ -2,6 +2,7 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -25,6 +26,24 @@ bool cannotChange(const QString& path)
             return false;
     }
     return true;
+}
+
+// A file in WAL mode with neither its log nor the log's index beside it is open nowhere and holds
+// all its data itself. Read the usual way, SQLite makes both beside it and leaves the empty log
+// when it goes, since a reader may not remove it: every later copy of the file would then find it
+// in use. An encrypted file shows no mode and is read the usual way.
+bool isWalFileOpenNowhere(const QString& path)
+{
+    for (const char* neighbour : { "-wal", "-shm" }) {
+        if (QFileInfo::exists(path + QLatin1String(neighbour)))
+            return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = file.read(20);
+    return header.size() == 20 && header.startsWith(QByteArrayView("SQLite format 3\0", 16)) && header[18] == 2
+        && header[19] == 2;
 }
 
 QByteArray immutableUri(const QString& path)
@@ -94,7 +113,7 @@ void Connection::openHandle()
         flags |= SQLITE_OPEN_CREATE;
     useLibraryFromOneThread();
     QByteArray name = path_.toUtf8();
-    if (options_.readOnly && !options_.exclusive && cannotChange(path_)) {
+    if (options_.readOnly && !options_.exclusive && (cannotChange(path_) || isWalFileOpenNowhere(path_))) {
         name = immutableUri(path_);
         flags |= SQLITE_OPEN_URI;
     }

@@ -171,7 +171,8 @@ private slots:
     void cleanup();
     void aDamagedOrOddSourceIsReported_data();
     void aDamagedOrOddSourceIsReported();
-    void aSourceInWalModeInAFolderNobodyMayWriteIsRead();
+    void aSourceInWalModeIsReadAndLeftAlone_data();
+    void aSourceInWalModeIsReadAndLeftAlone();
     void aFlippedByteNeverCrashes_data();
     void aFlippedByteNeverCrashes();
     void aBadBackupIsNeverPutBack_data();
@@ -291,14 +292,23 @@ void BadInputTest::aDamagedOrOddSourceIsReported()
         QCOMPARE(reservationsOf(migration_->target()), reservationsOf(migration_->source()));
 }
 
-// As under /opt or on a share: SQLite cannot make the files a WAL-mode file is read with there, and
-// the settings' rates, which every total depends on, must still be read.
-void BadInputTest::aSourceInWalModeInAFolderNobodyMayWriteIsRead()
+void BadInputTest::aSourceInWalModeIsReadAndLeftAlone_data()
 {
+    QTest::addColumn<bool>("folderReadOnly");
+    QTest::newRow("in a folder nobody may write") << true;
+    QTest::newRow("in a folder the user may write") << false;
+}
+
+// Where nobody may write, as under /opt or on a share, SQLite cannot make the files a WAL-mode file
+// is read with; where it can, it leaves the empty log behind, and every later copy would find the
+// file in use. Either way the settings' rates, which every total depends on, must be read.
+void BadInputTest::aSourceInWalModeIsReadAndLeftAlone()
+{
+    QFETCH(bool, folderReadOnly);
     // Beside the data folder, whose every name the checks account for; removed after the unmount.
-    const QTemporaryDir readOnlyFolder(work_.path() + QStringLiteral("/nur-lesen-XXXXXX"));
-    QVERIFY(readOnlyFolder.isValid());
-    const QString folder = readOnlyFolder.path();
+    const QTemporaryDir walFolder(work_.path() + QStringLiteral("/wal-XXXXXX"));
+    QVERIFY(walFolder.isValid());
+    const QString folder = walFolder.path();
     const QString source = folder + QStringLiteral("/tavik_20.mdb");
     QVERIFY(QFile::copy(sourceTemplate_, source));
     changeDataFile(
@@ -307,8 +317,8 @@ void BadInputTest::aSourceInWalModeInAFolderNobodyMayWriteIsRead()
     QVERIFY(migration_->pointAt(source, migration_->target()));
     source_ = std::make_unique<FileSnapshot>(source);
     QString whyNot;
-    const std::unique_ptr<TestMount> mount = TestMount::readOnly(folder, whyNot);
-    if (!mount) {
+    const std::unique_ptr<TestMount> mount = folderReadOnly ? TestMount::readOnly(folder, whyNot) : nullptr;
+    if (folderReadOnly && !mount) {
         if (::geteuid() == 0)
             QSKIP(qPrintable(
                 QStringLiteral("root ignores permission bits, and no read-only mount: %1").arg(whyNot)));
@@ -316,7 +326,7 @@ void BadInputTest::aSourceInWalModeInAFolderNobodyMayWriteIsRead()
         QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     }
     const auto restore = qScopeGuard([&] {
-        if (!mount) {
+        if (folderReadOnly && !mount) {
             QFile::setPermissions(
                 folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
             QFile::setPermissions(source, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -325,7 +335,8 @@ void BadInputTest::aSourceInWalModeInAFolderNobodyMayWriteIsRead()
     const ProgramResult result = migration_->run();
     checkEnding(result, 0, QStringLiteral("Sie können jetzt Tavik 5.0 starten"));
     QVERIFY2(!result.out.contains(QStringLiteral("Tabelle Einstellungen")), qPrintable(result.describe()));
-    // Before the target is read here: a read-only look at a WAL-mode file leaves its -shm behind.
+    for (const QString& neighbour : { QStringLiteral("-wal"), QStringLiteral("-shm") })
+        QVERIFY2(!QFileInfo::exists(source + neighbour), qPrintable(neighbour));
     checkNothingLost(result, migration_->target());
     // The sample's settings carry 19 and 7, and its room lines use both.
     const QString totalsAt
