@@ -24,6 +24,9 @@ const QString noBackup = QStringLiteral(
 const QString notADataFile
     = QStringLiteral("\"%1\" ist keine Datendatei oder ist mit einem unbekannten Kennwort geschützt; "
                      "die Tavik 5.0 Datendatei wird daraus nicht zurückgeholt.");
+const QString shortenBackupPath
+    = QStringLiteral("Bitte geben Sie der Sicherung einen kürzeren Namen oder legen Sie sie in einen "
+                     "Ordner mit kürzerem Pfad und nennen Sie diesen Pfad bei --restore.");
 const QString isTheSource = QStringLiteral("\"%1\" ist die Tavik 2.0 Datendatei und keine Sicherung der Tavik 5.0 "
                                           "Datendatei; die Übertragung macht \"tavik-migrate --batch\".");
 const QString isTheTarget
@@ -100,6 +103,10 @@ QString whyNoBackupToTake(const QString& backup, const DataPaths& paths)
         return isTheTarget.arg(backup);
     if (store::isSameFile(backup, paths.Datenpfad_alt))
         return isTheSource.arg(backup);
+    // SQLite opens no file under a longer path, however whole, and a kept backup's dated name makes its
+    // path 20 bytes longer than the target's.
+    if (const QString tooLong = store::whyPathTooLongToOpen(backup); !tooLong.isEmpty())
+        return tooLong + QLatin1Char(' ') + shortenBackupPath;
     if (!isDataFile(backup))
         return notADataFile.arg(backup);
     return {};

@@ -177,6 +177,7 @@ private slots:
     void aFlippedByteNeverCrashes();
     void aBadBackupIsNeverPutBack_data();
     void aBadBackupIsNeverPutBack();
+    void aBackupUnderATooLongPathIsNamedAsSuch();
     void unusualPathsWork_data();
     void unusualPathsWork();
     void cleanupTestCase();
@@ -541,6 +542,21 @@ void BadInputTest::aBadBackupIsNeverPutBack()
     QVERIFY2(result.err.contains(QStringLiteral("ist keine Datendatei")), qPrintable(result.describe()));
     QVERIFY2(target.changes().isEmpty(), qPrintable(target.changes()));
     QCOMPARE(backupsBeside(migration_->target()), QStringList { backup });
+}
+
+// The user must learn why, not that the backup is no data file, to find the way back.
+void BadInputTest::aBackupUnderATooLongPathIsNamedAsSuch()
+{
+    const QString folder = migration_->path(QStringList(4, QString(125, QLatin1Char('s'))).join(QLatin1Char('/')));
+    QVERIFY(QDir().mkpath(folder));
+    const QString backup = folder + QStringLiteral("/tavik_50.2026-12-10_13-25-57.ba0");
+    QVERIFY(QFile::copy(targetTemplate_, backup));
+    const FileSnapshot target(migration_->target());
+    const ProgramResult result = runProgram(migration_->environment(), { QStringLiteral("--restore"), backup });
+    QVERIFY2(result.endedByItself && result.exitCode == 2 && result.err.contains(QStringLiteral("länger als"))
+            && result.err.contains(QStringLiteral("kürzeren Namen")),
+        qPrintable(result.describe()));
+    QVERIFY2(target.changes().isEmpty(), qPrintable(target.changes()));
 }
 
 void BadInputTest::cleanupTestCase()
