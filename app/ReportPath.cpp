@@ -75,15 +75,19 @@ bool isBackupOf(const QString& resolved, const QString& Datenpfad_neu)
 QList<GuardedFile> filesOfTheRun(const DataPaths& paths, const std::optional<QString>& chosenSource)
 {
     QList<GuardedFile> files;
-    const auto addDataFile = [&files](const QString& path, const QString& what) {
+    // Named as the subject and as whose helper files (journal, log) lie beside it.
+    const auto addDataFile = [&files](const QString& path, const QString& what, const QString& whose) {
         files.append({path, what});
         for (const QString& suffix : {QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")})
-            files.append({path + suffix, QStringLiteral("eine Hilfsdatei von %1").arg(what)});
+            files.append({ path + suffix, QStringLiteral("eine Hilfsdatei %1").arg(whose) });
     };
-    addDataFile(paths.Datenpfad_alt, QStringLiteral("die Tavik 2.0 Datendatei"));
+    addDataFile(
+        paths.Datenpfad_alt, QStringLiteral("die Tavik 2.0 Datendatei"), QStringLiteral("der Tavik 2.0 Datendatei"));
     if (chosenSource)
-        addDataFile(*chosenSource, QStringLiteral("die gewählte Tavik 2.0 Datendatei"));
-    addDataFile(paths.Datenpfad_neu, QStringLiteral("die Tavik 5.0 Datendatei"));
+        addDataFile(*chosenSource, QStringLiteral("die gewählte Tavik 2.0 Datendatei"),
+            QStringLiteral("der gewählten Tavik 2.0 Datendatei"));
+    addDataFile(
+        paths.Datenpfad_neu, QStringLiteral("die Tavik 5.0 Datendatei"), QStringLiteral("der Tavik 5.0 Datendatei"));
     if (const QString backup = backupPathFor(paths.Datenpfad_neu); !backup.isEmpty())
         files.append({backup, QStringLiteral("die Sicherung der Tavik 5.0 Datendatei")});
     files.append({logPathFor(paths.Datenpfad_neu), QStringLiteral("das Protokoll des Laufs")});
