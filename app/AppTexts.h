@@ -73,6 +73,9 @@ inline const QString earlierBackupKept = QStringLiteral(
 // What each task did, one line of the batch mode's table.
 inline const QString taskCutOff = QStringLiteral("abgebrochen");
 inline const QString sourceTaken = QStringLiteral("Quelle: %1");
+// The user's own file changes there, so it is said.
+inline const QString sourcePasswordRemoved = QStringLiteral(" (das Kennwort der Datei wurde entfernt)");
+inline const QString sourcePasswordWouldGo = QStringLiteral(" (ein echter Lauf entfernt das Kennwort der Datei)");
 inline const QString emptyDataPath = QStringLiteral(
     "In den Einstellungen von %1 ist der Datenpfad (Startup/Datenpfad) leer eingetragen. Es wurde nichts geändert.");
 inline const QString chosenSourceMissing

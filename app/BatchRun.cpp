@@ -180,9 +180,11 @@ void BatchRun::takeChosenSource()
     beginTask(store::RunTask::SelectSource);
     // A check removes the password of its copy only; the chosen file itself is only read.
     const QString chosen = checkFolder_ ? checkFolder_->chosenSource() : *options_.source;
-    sourceSelection::accept(chosen, session_->engine, session_->controls, work_, log_);
+    const bool unprotected = sourceSelection::accept(chosen, session_->engine, session_->controls, work_, log_);
     report_.paths.Datenpfad_alt = checkFolder_ ? *options_.source : work_.Datenpfad_alt;
-    endTask(texts::sourceTaken.arg(report_.paths.Datenpfad_alt));
+    const QString passwordNote
+        = !unprotected ? QString() : (checkFolder_ ? texts::sourcePasswordWouldGo : texts::sourcePasswordRemoved);
+    endTask(texts::sourceTaken.arg(report_.paths.Datenpfad_alt) + passwordNote);
 }
 
 // The copy goes over the target, so an older file the engine cannot read as a data file (damaged,

@@ -28,16 +28,18 @@ bool opensWithoutPassword(const QString& chosen, store::Engine& engine)
     }
 }
 
-void removePassword(const QString& chosen, store::Engine& engine, store::RunLog& log)
+bool removePassword(const QString& chosen, store::Engine& engine, store::RunLog& log)
 {
     if (opensWithoutPassword(chosen, engine))
-        return;
+        return false;
     try {
         store::Database database = engine.openDatabase(chosen, true, false, QStringLiteral(";pwd=") + dataFilePassword());
         database.newPassword(dataFilePassword(), QString());
         database.close();
+        return true;
     } catch (const store::EngineError& error) {
         log.skipped(store::RunTask::SelectSource, error);
+        return false;
     }
 }
 
@@ -76,17 +78,18 @@ QString refusalTitle()
     return QStringLiteral("Fehler");
 }
 
-void accept(const QString& chosen, store::Engine& engine, store::DataControls& controls, DataPaths& paths,
-            store::RunLog& log)
+bool accept(
+    const QString& chosen, store::Engine& engine, store::DataControls& controls, DataPaths& paths, store::RunLog& log)
 {
     // The password goes first: the exclusive open it needs fails once the record sources hold the
     // file, and the record sources can only open the file once it has no password.
-    removePassword(chosen, engine, log);
+    const bool unprotected = removePassword(chosen, engine, log);
     const auto logFailure = [&log](store::RecordSource&, const QString&, const store::EngineError& error) {
         log.skipped(store::RunTask::SelectSource, error);
     };
     controls.bindAt(store::BindingStep::OlderFileChosen, { .older = chosen }, logFailure);
     paths.Datenpfad_alt = chosen;
+    return unprotected;
 }
 
 bool choose(ui::UserInterface& ui, store::Engine& engine, store::DataControls& controls, DataPaths& paths,

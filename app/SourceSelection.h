@@ -37,9 +37,9 @@ QString refusalTitle();
 // Takes an accepted file as the source: its data-file password removed when it has one, then
 // the record sources bound to it (store::BindingStep::OlderFileChosen) and Datenpfad_alt set.
 // Every failing step is skipped and logged, so a file that is damaged, open elsewhere or protected
-// otherwise simply stays as it is.
-void accept(const QString& chosen, store::Engine& engine, store::DataControls& controls, DataPaths& paths,
-            store::RunLog& log);
+// otherwise simply stays as it is. True when the file's password was removed.
+bool accept(
+    const QString& chosen, store::Engine& engine, store::DataControls& controls, DataPaths& paths, store::RunLog& log);
 
 // The whole route: dialog, name test, refusal message or acceptance. True when a file was taken.
 bool choose(ui::UserInterface& ui, store::Engine& engine, store::DataControls& controls, DataPaths& paths,

@@ -504,9 +504,12 @@ void BadInputTest::unusualPathsWork()
     QVERIFY2(result.endedByItself && result.exitCode == exitCode, qPrintable(result.describe()));
     if (exitCode == 0) {
         QVERIFY(markedImported(target));
-        // A file chosen through --source loses its password and nothing else.
-        if (chosen)
+        // A file chosen through --source loses its password and nothing else, and the user reads so.
+        if (chosen) {
             QCOMPARE(firstDifference(source, sourceTemplate_), QString());
+            QVERIFY2(result.out.contains(QStringLiteral("das Kennwort der Datei wurde entfernt")),
+                qPrintable(result.describe()));
+        }
     } else {
         QVERIFY2(
             result.err.contains(QStringLiteral("kann nicht geöffnet werden")), qPrintable(result.describe()));
