@@ -2,9 +2,11 @@
 
 #include <sqlcipher/sqlite3.h>
 
-#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+
+#include <cstring>
+#include <memory>
 
 namespace tavik::store {
 
@@ -28,27 +30,35 @@ bool cannotChange(const QString& path)
     return true;
 }
 
+QByteArray immutableUri(const QString& path)
+{
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded() + "?immutable=1";
+}
+
 // A file in WAL mode with neither its log nor the log's index beside it is open nowhere and holds
 // all its data itself. Read the usual way, SQLite makes both beside it and leaves the empty log
 // when it goes, since a reader may not remove it: every later copy of the file would then find it
-// in use. An encrypted file shows no mode and is read the usual way.
+// in use. Read as immutable, it is as safe from a writer starting meanwhile as the copy of the file
+// itself. An encrypted file shows no mode and is read the usual way.
 bool isWalFileOpenNowhere(const QString& path)
 {
     for (const char* neighbour : { "-wal", "-shm" }) {
         if (QFileInfo::exists(path + QLatin1String(neighbour)))
             return false;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Through SQLite, which keeps the file's locks for the whole process: closing a descriptor of
+    // our own would drop the locks another connection here holds on it.
+    sqlite3* raw = nullptr;
+    sqlite3_open_v2(
+        immutableUri(path).constData(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr);
+    const std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)> probe(raw, &sqlite3_close_v2);
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(raw, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file || !file->pMethods)
         return false;
-    const QByteArray header = file.read(20);
-    return header.size() == 20 && header.startsWith(QByteArrayView("SQLite format 3\0", 16)) && header[18] == 2
-        && header[19] == 2;
-}
-
-QByteArray immutableUri(const QString& path)
-{
-    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded() + "?immutable=1";
+    unsigned char header[20] = {};
+    if (file->pMethods->xRead(file, header, sizeof header, 0) != SQLITE_OK)
+        return false;
+    return std::memcmp(header, "SQLite format 3", 16) == 0 && header[18] == 2 && header[19] == 2;
 }
 
 // The program uses the library from one thread only (each connection on the thread that opened
