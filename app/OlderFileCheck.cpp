@@ -17,6 +17,18 @@ bool holdsAnyField(const store::TableSchema& table, const QStringList& fields)
         return field.compare(QLatin1String("ID"), Qt::CaseInsensitive) != 0 && table.indexOf(field) >= 0;
     });
 }
+
+// The walk finds its records by their row numbers, which a table declared WITHOUT ROWID lacks: it
+// would fail only after the copy had replaced the target.
+bool hasRowNumbers(store::Connection& connection, const QString& table)
+{
+    try {
+        connection.prepare(QStringLiteral("SELECT rowid FROM %1 LIMIT 0").arg(store::quoteIdentifier(table)));
+        return true;
+    } catch (const store::EngineError&) {
+        return false;
+    }
+}
 } // namespace
 
 OlderFileFindings examineOlderFile(store::Engine& engine, const QString& path, const QStringList& reservationFields)
@@ -27,7 +39,8 @@ OlderFileFindings examineOlderFile(store::Engine& engine, const QString& path, c
         const bool holdsReservations
             = store::TableSchema::tableExists(older.connection(), import::texts::reservationsTable)
             && holdsAnyField(
-                store::TableSchema::read(older.connection(), import::texts::reservationsTable), reservationFields);
+                store::TableSchema::read(older.connection(), import::texts::reservationsTable), reservationFields)
+            && hasRowNumbers(older.connection(), import::texts::reservationsTable);
         if (!holdsReservations)
             return { Verdict::WithoutReservations, {} };
         // SQLite reads a damaged page as garbage as often as it refuses it, and the copy would carry

@@ -237,6 +237,7 @@ void BadInputTest::aDamagedOrOddSourceIsReported_data()
     QTest::newRow("empty file") << "empty" << 3 << noReservations;
     QTest::newRow("another program's database") << "drop every table" << 3 << noReservations;
     QTest::newRow("another program's table Reservierungen") << "foreign reservations" << 3 << noReservations;
+    QTest::newRow("reservations without row numbers") << "without rowid" << 3 << noReservations;
     QTest::newRow("cut to half its size") << "half" << 3 << "ist beschädigt";
     QTest::newRow("cut inside the file header") << "header" << 3 << "ist beschädigt";
     QTest::newRow("random bytes") << "random" << 3 << notADataFile;
@@ -366,6 +367,13 @@ void BadInputTest::damage(const QString& how, const QString& source)
             c.execute(QStringLiteral("CREATE TABLE Reservierungen (ID INTEGER PRIMARY KEY, Name TEXT, Betrag TEXT)"));
             c.execute(
                 QStringLiteral("INSERT INTO Reservierungen VALUES (1, 'Müller', '89,00'), (2, 'Meier', '120,00')"));
+        });
+    else if (how == QLatin1String("without rowid"))
+        changeDataFile(source, [](store::Connection& c) {
+            c.execute(QStringLiteral("DROP TABLE Reservierungen"));
+            c.execute(QStringLiteral(
+                "CREATE TABLE Reservierungen (ID INTEGER PRIMARY KEY, Opt1 TEXT, Erw16 TEXT, Re10 TEXT) WITHOUT ROWID"));
+            c.execute(QStringLiteral("INSERT INTO Reservierungen VALUES (1, 'Doppelzimmer', '7', '89,00')"));
         });
     else if (how.startsWith(QLatin1String("drop table ")))
         changeDataFile(source, [&](store::Connection& c) {
