@@ -86,9 +86,12 @@ inline const QString chosenSourceNoFile
 inline const QString olderFileWithoutReservations
     = QStringLiteral("Die Datei \"%1\" enthält keine Tabelle \"Reservierungen\" mit den Feldern einer Reservierung "
                      "und ist keine Datendatei von Tavik 2.0.");
-inline const QString olderFileDamaged
-    = QStringLiteral("Die Datei \"%1\" ist beschädigt: SQLite fand bei der Prüfung aller Seiten fehlerhafte Daten "
-                     "darin. Bitte eine unbeschädigte Sicherung der Tavik 2.0 Datendatei verwenden.");
+inline const QString olderFileWithoutRowNumbers = QStringLiteral(
+    "In der Datei \"%1\" ist die Tabelle \"Reservierungen\" ohne Datensatznummern angelegt "
+    "(WITHOUT ROWID), wie Tavik 2.0 sie nie anlegt; ihre Reservierungen lassen sich nicht übernehmen.");
+inline const QString olderFileDamaged = QStringLiteral(
+    "Die Datei \"%1\" ist beschädigt: SQLite fand bei der Prüfung aller Seiten und Indizes fehlerhafte Daten "
+    "darin. Bitte eine unbeschädigte Sicherung der Tavik 2.0 Datendatei verwenden.");
 inline const QString olderFileNotCopied
     = QStringLiteral("Die Tavik 2.0 Datendatei wurde nicht kopiert; die Tavik 5.0 Datendatei ist unverändert.");
 inline const QString fileCopied = QStringLiteral("Datei kopiert (%1)");

@@ -205,6 +205,10 @@ std::optional<int> BatchRun::refuseUnreadableOlderFile()
         return stop(EngineFailure,
             texts::olderFileWithoutReservations.arg(report_.paths.Datenpfad_alt) + QLatin1Char(' ')
                 + texts::olderFileNotCopied);
+    case Verdict::WithoutRowNumbers:
+        return stop(EngineFailure,
+            texts::olderFileWithoutRowNumbers.arg(report_.paths.Datenpfad_alt) + QLatin1Char(' ')
+                + texts::olderFileNotCopied);
     case Verdict::Damaged:
         return stop(EngineFailure,
             texts::olderFileDamaged.arg(report_.paths.Datenpfad_alt) + QLatin1Char(' ') + texts::olderFileNotCopied);

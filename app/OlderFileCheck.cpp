@@ -18,8 +18,7 @@ bool holdsAnyField(const store::TableSchema& table, const QStringList& fields)
     });
 }
 
-// The walk finds its records by their row numbers, which a table declared WITHOUT ROWID lacks: it
-// would fail only after the copy had replaced the target.
+// A table declared WITHOUT ROWID: the walk would fail only after the copy had replaced the target.
 bool hasRowNumbers(store::Connection& connection, const QString& table)
 {
     try {
@@ -39,15 +38,16 @@ OlderFileFindings examineOlderFile(store::Engine& engine, const QString& path, c
         const bool holdsReservations
             = store::TableSchema::tableExists(older.connection(), import::texts::reservationsTable)
             && holdsAnyField(
-                store::TableSchema::read(older.connection(), import::texts::reservationsTable), reservationFields)
-            && hasRowNumbers(older.connection(), import::texts::reservationsTable);
+                store::TableSchema::read(older.connection(), import::texts::reservationsTable), reservationFields);
         if (!holdsReservations)
             return { Verdict::WithoutReservations, {} };
+        if (!hasRowNumbers(older.connection(), import::texts::reservationsTable))
+            return { Verdict::WithoutRowNumbers, {} };
         // SQLite reads a damaged page as garbage as often as it refuses it, and the copy would carry
         // the damage into the newer edition's file: every page is checked once before. Each page is
         // read once, so a small cache does; a full one would stay with this thread's memory.
         older.connection().execute(QStringLiteral("PRAGMA cache_size = -256"));
-        const bool whole = older.connection().quickCheck() == QLatin1String("ok");
+        const bool whole = older.connection().integrityCheck() == QLatin1String("ok");
         older.close();
         return { whole ? Verdict::Usable : Verdict::Damaged, {} };
     } catch (const store::EngineError& error) {

@@ -14,6 +14,7 @@ struct OlderFileFindings {
     enum class Verdict {
         Usable,
         WithoutReservations, // no table Reservierungen, or another program's table of that name
+        WithoutRowNumbers, // Reservierungen declared WITHOUT ROWID: the walk finds records by them
         Damaged, // a page fails SQLite's check
         Unreadable, // not a data file the engine can open: engineMessage says why
     };

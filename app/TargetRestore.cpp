@@ -66,7 +66,7 @@ bool opensAsDataFile(const QString& path, const QString& password)
         options.readOnly = true;
         options.password = password;
         const auto connection = store::Connection::open(path, options);
-        if (connection->quickCheck() != QLatin1String("ok"))
+        if (connection->integrityCheck() != QLatin1String("ok"))
             return false;
         store::Statement tables = connection->prepare(QStringLiteral(
             "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND lower(name) IN ('einstellungen', 'reservierungen')"));
@@ -105,7 +105,7 @@ QString whyNoBackupToTake(const QString& backup, const DataPaths& paths)
         return isTheSource.arg(backup);
     // SQLite opens no file under a longer path, however whole, and a kept backup's dated name makes its
     // path 20 bytes longer than the target's.
-    if (const QString tooLong = store::whyPathTooLongToOpen(backup); !tooLong.isEmpty())
+    if (const QString tooLong = store::whyPathTooLongToOpen(QFileInfo(backup).absoluteFilePath()); !tooLong.isEmpty())
         return tooLong + QLatin1Char(' ') + shortenBackupPath;
     if (!isDataFile(backup))
         return notADataFile.arg(backup);

@@ -35,17 +35,16 @@ QByteArray immutableUri(const QString& path)
     return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded() + "?immutable=1";
 }
 
-// A file in WAL mode with neither its log nor the log's index beside it is open nowhere and holds
-// all its data itself. Read the usual way, SQLite makes both beside it and leaves the empty log
-// when it goes, since a reader may not remove it: every later copy of the file would then find it
-// in use. Read as immutable, it is as safe from a writer starting meanwhile as the copy of the file
-// itself. An encrypted file shows no mode and is read the usual way.
+// A file in WAL mode without its log beside it is open nowhere (every connection keeps the log
+// while it lives; an index file without it is a reader's leftover) and holds all its data itself.
+// Read the usual way, SQLite makes the log and leaves it empty when it goes, since a reader may not
+// remove it: every later copy of the file would then find it in use. Read as immutable, it is as
+// safe from a writer starting meanwhile as the copy of the file itself. An encrypted file shows no
+// mode and is read the usual way.
 bool isWalFileOpenNowhere(const QString& path)
 {
-    for (const char* neighbour : { "-wal", "-shm" }) {
-        if (QFileInfo::exists(path + QLatin1String(neighbour)))
-            return false;
-    }
+    if (QFileInfo::exists(path + QLatin1String("-wal")))
+        return false;
     // Through SQLite, which keeps the file's locks for the whole process: closing a descriptor of
     // our own would drop the locks another connection here holds on it.
     sqlite3* raw = nullptr;
@@ -295,9 +294,9 @@ Statement& Connection::cached(const QString& sql, ErrorContext ctx)
     return *found->second;
 }
 
-QString Connection::quickCheck(ErrorContext context) const
+QString Connection::integrityCheck(ErrorContext context) const
 {
-    Statement check = prepare(QStringLiteral("PRAGMA quick_check(1)"), std::move(context));
+    Statement check = prepare(QStringLiteral("PRAGMA integrity_check(1)"), std::move(context));
     return check.step() ? check.text(0) : QString();
 }
 

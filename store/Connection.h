@@ -45,9 +45,10 @@ public:
 
     // A fresh statement; the caller owns it.
     Statement prepare(const QString& sql, ErrorContext context = {}) const;
-    // SQLite's check of every page and record structure, stopped at the first fault: "ok", or
-    // that fault in SQLite's words.
-    QString quickCheck(ErrorContext context = {}) const;
+    // SQLite's check of every page and record structure and of every index against its table,
+    // stopped at the first fault: "ok", or that fault in SQLite's words. An index that lost its
+    // table's records passes the quicker check, and SQLite counts and finds records through it.
+    QString integrityCheck(ErrorContext context = {}) const;
     // A statement kept by the connection for reuse in loops; reset before it is handed out.
     Statement& cached(const QString& sql, ErrorContext context = {});
     // Runs fixed SQL of the program (never text built from data).

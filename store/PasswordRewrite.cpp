@@ -16,7 +16,7 @@ void verifyRewrittenFile(const QString& path, const QString& password)
     options.readOnly = true;
     options.password = password;
     std::unique_ptr<Connection> check = Connection::open(path, options);
-    const QString found = check->quickCheck(check->context(EngineOperation::VerifyRewrittenFile));
+    const QString found = check->integrityCheck(check->context(EngineOperation::VerifyRewrittenFile));
     if (found != QLatin1String("ok"))
         throw EngineError(EngineError::Kind::NotADataFile, check->context(EngineOperation::VerifyRewrittenFile), found);
 }

@@ -539,7 +539,7 @@ void RecordSourceTest::walksEveryKeyWhereverItLies()
     QCOMPARE(names, (QStringList { "Gast 1", "Gast 2", "Gast 3" }));
 }
 
-// An index that no longer matches its table, which SQLite's quick check does not notice: SQLite
+// An index that no longer matches its table (which a copied file cannot have, but any other may): SQLite
 // counts the table's records in it.
 void RecordSourceTest::aStaleIndexAddsNoRecords()
 {
