@@ -2,6 +2,7 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -45,17 +46,23 @@ bool isWalFileOpenNowhere(const QString& path)
 {
     if (QFileInfo::exists(path + QLatin1String("-wal")))
         return false;
-    // Through SQLite, which keeps the file's locks for the whole process: closing a descriptor of
-    // our own would drop the locks another connection here holds on it.
-    sqlite3* raw = nullptr;
-    sqlite3_open_v2(
-        immutableUri(path).constData(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr);
-    const std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)> probe(raw, &sqlite3_close_v2);
-    sqlite3_file* file = nullptr;
-    if (sqlite3_file_control(raw, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file || !file->pMethods)
+    // Through SQLite's file layer, which keeps a file's locks for the whole process: closing a
+    // descriptor of our own would drop the locks another connection here holds on it.
+    sqlite3_vfs* const files = sqlite3_vfs_find(nullptr);
+    if (!files)
+        return false;
+    // A main file's name ends with an empty list of URI parameters, as SQLite hands it over.
+    const QByteArray name = QFile::encodeName(QFileInfo(path).absoluteFilePath()) + QByteArray(2, '\0');
+    const std::unique_ptr<char[]> storage(new char[std::size_t(files->szOsFile)]());
+    auto* const file = reinterpret_cast<sqlite3_file*>(storage.get());
+    int opened = 0;
+    if (files->xOpen(files, name.constData(), file, SQLITE_OPEN_READONLY | SQLITE_OPEN_MAIN_DB, &opened) != SQLITE_OK
+        || !file->pMethods)
         return false;
     unsigned char header[20] = {};
-    if (file->pMethods->xRead(file, header, sizeof header, 0) != SQLITE_OK)
+    const bool read = file->pMethods->xRead(file, header, sizeof header, 0) == SQLITE_OK;
+    file->pMethods->xClose(file);
+    if (!read)
         return false;
     return std::memcmp(header, "SQLite format 3", 16) == 0 && header[18] == 2 && header[19] == 2;
 }
