@@ -197,25 +197,26 @@ std::optional<int> BatchRun::refuseUnreadableOlderFile()
     if (const QString tooLong = store::whyPathTooLongToOpen(report_.paths.Datenpfad_alt); !tooLong.isEmpty())
         return stop(EngineFailure, tooLong + QLatin1Char(' ') + texts::olderFileNotCopied);
     const OlderFileFindings found = olderFileFindings();
+    const QString& older = report_.paths.Datenpfad_alt;
+    QString why;
     using Verdict = OlderFileFindings::Verdict;
     switch (found.verdict) {
     case Verdict::Usable:
         return std::nullopt;
     case Verdict::WithoutReservations:
-        return stop(EngineFailure,
-            texts::olderFileWithoutReservations.arg(report_.paths.Datenpfad_alt) + QLatin1Char(' ')
-                + texts::olderFileNotCopied);
+        why = texts::olderFileWithoutReservations.arg(older);
+        break;
     case Verdict::WithoutRowNumbers:
-        return stop(EngineFailure,
-            texts::olderFileWithoutRowNumbers.arg(report_.paths.Datenpfad_alt) + QLatin1Char(' ')
-                + texts::olderFileNotCopied);
+        why = texts::olderFileWithoutRowNumbers.arg(older);
+        break;
     case Verdict::Damaged:
-        return stop(EngineFailure,
-            texts::olderFileDamaged.arg(report_.paths.Datenpfad_alt) + QLatin1Char(' ') + texts::olderFileNotCopied);
+        why = texts::olderFileDamaged.arg(older);
+        break;
     case Verdict::Unreadable:
+        why = found.engineMessage;
         break;
     }
-    return stop(EngineFailure, found.engineMessage + QLatin1Char(' ') + texts::olderFileNotCopied);
+    return stop(EngineFailure, why + QLatin1Char(' ') + texts::olderFileNotCopied);
 }
 
 OlderFileFindings BatchRun::olderFileFindings()

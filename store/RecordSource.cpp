@@ -248,8 +248,7 @@ void RecordSource::chooseColumnsRead()
 // Most tables have no gaps in their keys: then the first and last key and the count, which SQLite
 // finds without decoding a record, give them all (one statement, so that the three agree). SQLite
 // counts the smallest index instead where the table has one, and an index that no longer matches
-// its table, which the page check does not notice, would count records that are not there: such a
-// table is read key by key.
+// its table would count records that are not there: such a table is read key by key.
 KeyRuns RecordSource::readKeys(Connection& connection, const QString& table) const
 {
     const QString quoted = quoteIdentifier(table);
