@@ -325,12 +325,27 @@ bool ChargeLineStep::saveRecord(const LineValues& line)
 {
     try {
         controls_.chargeLines.updateRecord();
+        if (controls_.chargeLines.queuedStores() > queuedLines_.size())
+            queuedLines_.push_back(
+                { controls_.reservations.currentKey(), line.Z1, line.amountText, log_.placeForStore() });
         return true;
     } catch (const EngineError& error) {
         log_.engineError(texts::saveLine, chargesTable, QString(),
             texts::lineContent.arg(line.Z1, line.amountText), error);
         return false;
     }
+}
+
+int ChargeLineStep::runQueuedLines()
+{
+    const std::vector<store::RecordSource::StoreFailure> failures = controls_.chargeLines.runQueuedStores();
+    for (const store::RecordSource::StoreFailure& failure : failures) {
+        const QueuedLine& line = queuedLines_[failure.queued];
+        log_.storeFailed(line.logPlace, line.reservation, texts::saveLine, chargesTable,
+            texts::lineContent.arg(line.Z1, line.amountText), failure.error);
+    }
+    queuedLines_.clear();
+    return static_cast<int>(failures.size());
 }
 
 template <typename Assign, typename Shown>

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 namespace tavik::import {
 
@@ -82,6 +83,9 @@ public:
     int writeLines(RunState& state);
     // The fields of the reservation the step reads.
     QStringList fieldsRead() const;
+    // Runs the lines whose stores the charge lines' source has queued, and reports each that
+    // could not be stored; returns how many.
+    int runQueuedLines();
 
 private:
     // A field of Verzehr and its position, -1 when the table lacks it.
@@ -146,6 +150,14 @@ private:
     ImportLog& log_;
     std::array<PreparedKind, lineKinds.size()> kinds_;
     std::array<ChargeField, chargeFieldCount> chargeFields_;
+    // What a queued line's report needs, in the order of the queue.
+    struct QueuedLine {
+        std::optional<qint64> reservation;
+        QString Z1;
+        QString amountText;
+        std::optional<std::size_t> logPlace;
+    };
+    std::vector<QueuedLine> queuedLines_;
     int idIndex_ = -1;
     int spare2Index_ = -1;
     const QString emptyText_;

@@ -4,6 +4,8 @@
 #include "store/EngineError.h"
 #include "store/RunLog.h"
 
+#include <utility>
+
 namespace tavik::import {
 
 ImportLog::ImportLog(store::RunLog& log)
@@ -43,8 +45,44 @@ void ImportLog::add(const QString& operation, const QString& table, std::optiona
             entry.ownerKey = reservation_;
         }
     }
-    log_.skipped(std::move(entry));
     ++count_;
+    if (holding_) {
+        held_.emplace_back(std::move(entry));
+        return;
+    }
+    log_.skipped(std::move(entry));
+}
+
+std::optional<std::size_t> ImportLog::placeForStore()
+{
+    if (!holding_)
+        return std::nullopt;
+    held_.emplace_back();
+    return held_.size() - 1;
+}
+
+void ImportLog::storeFailed(std::optional<std::size_t> place, std::optional<qint64> reservation,
+    const QString& operation, const QString& table, const QString& value, const store::EngineError& error)
+{
+    const std::optional<qint64> current = std::exchange(reservation_, reservation);
+    const bool wasHolding = std::exchange(holding_, place.has_value());
+    engineError(operation, table, QString(), value, error);
+    if (place) {
+        held_[*place] = std::move(held_.back());
+        held_.pop_back();
+    }
+    holding_ = wasHolding;
+    reservation_ = current;
+}
+
+void ImportLog::release()
+{
+    holding_ = false;
+    for (std::optional<store::SkippedOperation>& entry : held_) {
+        if (entry)
+            log_.skipped(std::move(*entry));
+    }
+    held_.clear();
 }
 
 } // namespace tavik::import

@@ -2,11 +2,13 @@
 
 #include <QString>
 
+#include "store/RunLog.h"
+
 #include <optional>
+#include <vector>
 
 namespace tavik::store {
 class EngineError;
-class RunLog;
 } // namespace tavik::store
 
 namespace tavik::import {
@@ -29,6 +31,18 @@ public:
 
     int count() const { return count_; }
 
+    // While held, entries wait in their order, together with a place for each store the walk
+    // has queued: a store that fails when its queue runs is reported in its place, so the log
+    // reads as if every store had run when it was made.
+    void hold() { holding_ = true; }
+    // A place for the store queued last; none when nothing is held.
+    std::optional<std::size_t> placeForStore();
+    // Reports the store of that place as failed, for the reservation it was made for.
+    void storeFailed(std::optional<std::size_t> place, std::optional<qint64> reservation, const QString& operation,
+        const QString& table, const QString& value, const store::EngineError& error);
+    // Hands what is held to the run log, and holds nothing more.
+    void release();
+
 private:
     void add(const QString& operation, const QString& table, std::optional<qint64> ownKey,
         const QString& field, const QString& value, const QString& reason, const store::EngineError* error);
@@ -36,6 +50,9 @@ private:
     store::RunLog& log_;
     std::optional<qint64> reservation_;
     int count_ = 0;
+    bool holding_ = false;
+    // A place left empty belongs to a store that did not fail.
+    std::vector<std::optional<store::SkippedOperation>> held_;
 };
 
 } // namespace tavik::import

@@ -55,6 +55,11 @@ public:
     {
         ++reservations_;
         lines_ += lines;
+        finishIfTakenBack();
+    }
+
+    void finishIfTakenBack()
+    {
         if (transaction_ && !connection_.inTransaction())
             finish();
     }
@@ -77,6 +82,11 @@ public:
             transaction_.reset(); // rolls back what a failed commit left open
         }
     }
+
+    // Lines counted as stored whose queued store then failed.
+    void linesNotStored(int lines) { lines_ -= lines; }
+    // Stores may be queued only where one commit takes them all.
+    bool began() const { return transaction_.has_value(); }
 
     qint64 committedLines() const { return failure_.isEmpty() ? lines_ : 0; }
     const QString& failure() const { return failure_; }
@@ -112,6 +122,7 @@ private:
     std::optional<double> readSettingsRate(const store::BoundField& field);
     void countReservations();
     void walk(ChargeLineStep& step, WalkTransaction& transaction);
+    void runQueuedStores(ChargeLineStep& step, WalkTransaction& transaction);
     void moveFirst();
     void logMoveFailure(const QString& operation, const EngineError& error);
     void writeTotals();
@@ -120,6 +131,8 @@ private:
     void reportProgress();
     void clearMovedFields();
     void moveNext();
+    // Keeps the reservation's place in the log when the move queued its store.
+    void placeQueuedStore(std::size_t queuedBefore);
     void setText(store::BoundField& field, const QString& text, const QString& operation);
     // A refused assignment becomes a skip entry showing the value as shown() gives it.
     template <typename Assign, typename Shown>
@@ -134,6 +147,7 @@ private:
     QString reservationsFailure_;
     QString settingsFailure_;
     int spare2Index_ = -1;
+    std::vector<std::optional<std::size_t>> reservationLogPlaces_;
 };
 
 ImportResult ImportRun::run(const QString& Datenpfad_neu, const QString& Datenpfad_alt)
@@ -220,11 +234,49 @@ void ImportRun::countReservations()
     state_.Gesamtzahl = static_cast<qint32>(std::min<qint64>(count, std::numeric_limits<qint32>::max()));
 }
 
+// A walk ended by an error or a stop drops what it queued: its transaction is taken back.
+class QueuedStoresGuard {
+public:
+    QueuedStoresGuard(store::DataControls& controls, ImportLog& log)
+        : controls_(controls)
+        , log_(log)
+    {
+    }
+    ~QueuedStoresGuard()
+    {
+        for (store::RecordSource* source : { &controls_.reservations, &controls_.chargeLines }) {
+            source->dropQueuedStores();
+            source->deferStores(false);
+        }
+        log_.release();
+    }
+
+private:
+    store::DataControls& controls_;
+    ImportLog& log_;
+};
+
+// Reservations whose stores are queued before they run together.
+constexpr int reservationsPerRun = 32;
+
 void ImportRun::walk(ChargeLineStep& step, WalkTransaction& transaction)
 {
+    QueuedStoresGuard guard(controls_, log_);
+    if (transaction.began()) {
+        controls_.reservations.deferStores(true);
+        controls_.chargeLines.deferStores(true);
+        log_.hold();
+    }
+    int sinceRun = 0;
     moveFirst();
     progress_.begin(state_.Gesamtzahl);
     while (!controls_.reservations.eof()) {
+        if (++sinceRun > reservationsPerRun) {
+            sinceRun = 1;
+            runQueuedStores(step, transaction);
+            if (!transaction.failure().isEmpty())
+                return;
+        }
         log_.setReservation(controls_.reservations.currentKey());
         // A reservation the move could not read (logged there) is passed over as a whole: its
         // price lines are not known, and totals and cleared fields would overwrite them.
@@ -252,8 +304,26 @@ void ImportRun::walk(ChargeLineStep& step, WalkTransaction& transaction)
         if (!transaction.failure().isEmpty())
             return;
     }
+    runQueuedStores(step, transaction);
     log_.setReservation(std::nullopt);
-    transaction.finish();
+    if (transaction.failure().isEmpty())
+        transaction.finish();
+}
+
+// The charge lines first, then the reservations they came from; each failure is reported with
+// the reservation it belongs to.
+void ImportRun::runQueuedStores(ChargeLineStep& step, WalkTransaction& transaction)
+{
+    transaction.linesNotStored(step.runQueuedLines());
+    for (const store::RecordSource::StoreFailure& failure : controls_.reservations.runQueuedStores()) {
+        log_.storeFailed(reservationLogPlaces_[failure.queued], failure.error.context().recordKey,
+            texts::storeReservation, reservationsTable, QString(), failure.error);
+    }
+    reservationLogPlaces_.clear();
+    log_.release();
+    if (transaction.began())
+        log_.hold();
+    transaction.finishIfTakenBack();
 }
 
 void ImportRun::moveFirst()
@@ -330,11 +400,21 @@ void ImportRun::clearMovedFields()
 
 void ImportRun::moveNext()
 {
+    const std::size_t queued = controls_.reservations.queuedStores();
     try {
         controls_.reservations.moveNext();
     } catch (const EngineError& error) {
+        placeQueuedStore(queued);
         logMoveFailure(texts::storeReservation, error);
+        return;
     }
+    placeQueuedStore(queued);
+}
+
+void ImportRun::placeQueuedStore(std::size_t queuedBefore)
+{
+    if (controls_.reservations.queuedStores() > queuedBefore)
+        reservationLogPlaces_.push_back(log_.placeForStore());
 }
 
 void ImportRun::setText(store::BoundField& field, const QString& text, const QString& operation)

@@ -9,6 +9,7 @@
 #include <bit>
 #include <charconv>
 #include <stdexcept>
+#include <utility>
 
 namespace tavik::store {
 
@@ -194,6 +195,8 @@ void RecordSource::close()
     restUnreadBeforeAdd_ = false;
     ahead_.drop();
     tableChanges_ = nullptr;
+    queued_.clear();
+    queuedCount_ = 0;
     inserts_.clear();
     updates_.clear();
     connection_.reset();
@@ -284,6 +287,8 @@ void RecordSource::refresh()
 {
     if (connection_ && !pendingFields_.empty())
         storePending();
+    if (connection_)
+        runQueueFirst();
     KeyRuns previousKeys = std::move(keys_);
     const std::weak_ptr<Connection> previousConnection = connection_;
     const QString previousTable = schema_.table();
@@ -528,7 +533,7 @@ void RecordSource::forgetStored()
 // After an insert the record that was current before AddNew is current again; its values are
 // kept aside rather than read again, unless the source stood past the end and the new record
 // has taken that place.
-void RecordSource::storePending()
+void RecordSource::storePending(bool leaving)
 {
     const bool adding = adding_;
     adding_ = false;
@@ -537,10 +542,26 @@ void RecordSource::storePending()
     std::sort(pendingFields_.begin(), pendingFields_.end());
     std::exception_ptr failure;
     try {
-        if (adding)
-            insertPending();
-        else if (!pendingFields_.empty() && !pastEnd)
-            updatePending();
+        // A record added where the source stood past its end becomes the current one at once.
+        if (adding && deferStores_ && !pastEnd) {
+            queuePending(true);
+        } else if (!adding && deferStores_ && leaving && !pendingFields_.empty() && !pastEnd) {
+            queuePending(false);
+        } else if (adding || (!pendingFields_.empty() && !pastEnd)) {
+            // Stores run in the order they were made: the queue goes first.
+            std::exception_ptr queueFailure;
+            try {
+                runQueueFirst();
+            } catch (...) {
+                queueFailure = std::current_exception();
+            }
+            if (adding)
+                insertPending();
+            else
+                updatePending();
+            if (queueFailure)
+                std::rethrow_exception(queueFailure);
+        }
     } catch (...) {
         failure = std::current_exception();
     }
@@ -561,6 +582,7 @@ void RecordSource::moveFirst()
     std::exception_ptr failure;
     try {
         storePending();
+        runQueueFirst();
     } catch (...) {
         failure = std::current_exception();
     }
@@ -575,7 +597,7 @@ void RecordSource::moveNext()
     requireCurrent(EngineOperation::MoveNext);
     std::exception_ptr failure;
     try {
-        storePending();
+        storePending(true);
     } catch (...) {
         failure = std::current_exception();
     }
@@ -594,6 +616,78 @@ void RecordSource::addNew()
     row_.swap(rowBeforeAdd_);
     restUnreadBeforeAdd_ = restUnread_;
     clearRow();
+}
+
+void RecordSource::deferStores(bool defer)
+{
+    deferStores_ = defer;
+    if (!defer && connection_)
+        runQueueFirst();
+}
+
+void RecordSource::queuePending(bool insert)
+{
+    Statement& statement = writeStatement(insert ? inserts_ : updates_, insert);
+    if (queuedCount_ == queued_.size())
+        queued_.emplace_back();
+    QueuedStore& store = queued_[queuedCount_];
+    store.statement = &statement;
+    store.count = 0;
+    // The values change places with the queue's old ones, whose buffers the next record reuses.
+    for (const int field : pendingFields_) {
+        if (dirty_[field] == nullLiteral)
+            continue;
+        if (store.count == store.values.size())
+            store.values.emplace_back();
+        store.values[store.count++].swap(pending_[field]);
+    }
+    store.key = insert ? std::nullopt : std::optional<qint64>(keys_.at(position_));
+    ++queuedCount_;
+}
+
+std::vector<RecordSource::StoreFailure> RecordSource::runQueuedStores()
+{
+    std::vector<StoreFailure> failures;
+    const std::size_t count = std::exchange(queuedCount_, 0);
+    if (count == 0)
+        return failures;
+    const bool inTransaction = connection_->inTransaction();
+    for (std::size_t queued = 0; queued < count; ++queued) {
+        QueuedStore& store = queued_[queued];
+        Statement& statement = *store.statement;
+        const quint64 changesBefore = tableChanges();
+        try {
+            for (std::size_t value = 0; value < store.count; ++value)
+                statement.bind(static_cast<int>(value) + 1, store.values[value]);
+            if (!store.key) {
+                ahead_.drop();
+                statement.run();
+                keys_.append(connection_->lastInsertRowId());
+                continue;
+            }
+            statement.bind(static_cast<int>(store.count) + 1, *store.key);
+            statement.run();
+            ahead_.ownStore(changesBefore, tableChanges());
+        } catch (const EngineError& error) {
+            if (store.key)
+                ahead_.ownStore(changesBefore, tableChanges());
+            ErrorContext named = error.context();
+            named.recordKey = store.key;
+            failures.push_back({ queued,
+                EngineError(
+                    error.kind(), std::move(named), error.sqliteMessage(), error.sqliteCode(), error.extendedCode()) });
+            if (inTransaction && !connection_->inTransaction())
+                break;
+        }
+    }
+    return failures;
+}
+
+void RecordSource::runQueueFirst()
+{
+    const std::vector<StoreFailure> failures = runQueuedStores();
+    if (!failures.empty())
+        throw failures.front().error;
 }
 
 void RecordSource::updateRecord()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/Connection.h"
+#include "store/EngineError.h"
 #include "store/TableSchema.h"
 
 #include <QByteArray>
@@ -102,6 +103,25 @@ public:
     // across refreshes; names the table lacks are passed over (they read as empty all the same).
     void readFields(const QStringList& fields);
 
+    // A walk inside a transaction may queue its stores and run them together: SQLite's code for a
+    // store then runs many times in a row instead of between the walk's own steps, and both stay
+    // in the processor's caches. While queued, a record added is not yet among the keys, and
+    // anything else that needs the file as stored (an update that stays on its record, a move
+    // back, a refresh) runs the queue first. Only inserts and the store of a record left are
+    // queued.
+    void deferStores(bool defer);
+    // One queued store that failed, by its place in the queue since the last run.
+    struct StoreFailure {
+        std::size_t queued;
+        EngineError error;
+    };
+    // Runs the queued stores in their order, each failing on its own. Once SQLite has taken back
+    // the transaction they were queued in, the rest are dropped: each would be committed alone.
+    std::vector<StoreFailure> runQueuedStores();
+    // Lets go of queued stores that are not to be run, when a walk ends by an error or a stop.
+    void dropQueuedStores() { queuedCount_ = 0; }
+    std::size_t queuedStores() const { return queuedCount_; }
+
     // Stores what is pending, then opens the file and rebuilds the dynaset on its first record.
     // On failure the source is left closed, without records.
     void refresh();
@@ -180,9 +200,13 @@ private:
             failWithoutCurrent(operation);
     }
     [[noreturn]] void failWithoutCurrent(EngineOperation operation) const;
-    void storePending();
+    // Leaving: the store of a record the source moves away from, which a walk may queue.
+    void storePending(bool leaving = false);
     void insertPending();
     void updatePending();
+    void queuePending(bool insert);
+    // Runs the queue for a use that needs the file as stored; the first failure is thrown.
+    void runQueueFirst();
     void discardPending();
     // Returns how many parameters it bound.
     int bindPending(Statement& statement);
@@ -245,6 +269,17 @@ private:
     std::string dirty_;
     std::vector<int> pendingFields_;       // the fields with a value in pending_; sorted when stored
     RecordsAhead ahead_;
+    // A store waiting to run: its statement and the values it binds, which keep their buffers for
+    // the next store queued in their place.
+    struct QueuedStore {
+        Statement* statement = nullptr;
+        std::vector<BoundValue> values;
+        std::size_t count = 0;
+        std::optional<qint64> key; // the record an update stores into; none for an insert
+    };
+    bool deferStores_ = false;
+    std::vector<QueuedStore> queued_;
+    std::size_t queuedCount_ = 0;
     // The text of the number assigned last; the number format is the engine's and does not change.
     struct WrittenNumber {
         quint64 bits;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -71,6 +72,18 @@ struct BoundValue {
     bool isEmptyText() const { return kind == Kind::Text && size_ == 0; }
     // The value as the engine reads it, for a pending value that is asked for before it is stored.
     ColumnValue toColumnValue() const;
+    // Values and buffers change places; a variant is moved only where there is one.
+    void swap(BoundValue& with) noexcept
+    {
+        std::swap(kind, with.kind);
+        std::swap(integer, with.integer);
+        std::swap(real, with.real);
+        if (other || with.other)
+            other.swap(with.other);
+        buffer_.swap(with.buffer_);
+        std::swap(capacity_, with.capacity_);
+        std::swap(size_, with.size_);
+    }
 
 private:
     // A megabyte text assigned once is not kept for the rest of the walk.

@@ -65,6 +65,8 @@ private slots:
     void aLongTransactionKeepsNoStatementJournal();
     void aRefreshFindsTheRecordsOfItsMoment_data();
     void aRefreshFindsTheRecordsOfItsMoment();
+    void queuedStoresRunInTheirOrderAndFailAlone();
+    void storesQueuedAfterTheTransactionWasTakenBackAreDropped();
 };
 
 namespace {
@@ -887,9 +889,6 @@ void RecordSourceTest::aLongTransactionKeepsNoStatementJournal()
     QCOMPARE(fixture::rows(file, QStringLiteral("Gaeste")).at(199), QStringLiteral("200|Gast 200|G200|Runde 19"));
 }
 
-QTEST_GUILESS_MAIN(RecordSourceTest)
-#include "RecordSourceTest.moc"
-
 void RecordSourceTest::aRefreshFindsTheRecordsOfItsMoment_data()
 {
     QTest::addColumn<QString>("sql");
@@ -945,3 +944,82 @@ void RecordSourceTest::aRefreshFindsTheRecordsOfItsMoment()
     QCOMPARE(seen, keys);
     QCOMPARE(walk.recordCount(), keys.size());
 }
+
+// A walk queues the store of every record it leaves and every record it adds: they land as if
+// each had run when made, a refused one fails on its own and is named by its place in the queue,
+// and whatever needs the file as stored (here a move back) runs the queue first.
+void RecordSourceTest::queuedStoresRunInTheirOrderAndFailAlone()
+{
+    const QString file = newFile(3);
+    runSql(file,
+        QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON \"Gaeste\" WHEN NEW.\"Name\" = 'gesperrt' "
+                       "BEGIN SELECT RAISE(ABORT, 'gesperrt'); END"));
+    Engine engine(QLocale::c());
+    RecordSource guests(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
+    RecordSource added(engine, QStringLiteral("Data2"), QStringLiteral("Gaeste"));
+    for (RecordSource* source : { &guests, &added }) {
+        source->setDatabaseName(file);
+        source->refresh();
+    }
+    Transaction transaction(guests.connection());
+    guests.deferStores(true);
+    added.deferStores(true);
+    guests.setValue(QStringLiteral("Name"), QStringLiteral("eins"));
+    guests.moveNext();
+    guests.setValue(QStringLiteral("Name"), QStringLiteral("zwei"));
+    guests.moveNext();
+    for (const char* name : { "neu A", "gesperrt", "neu B" }) {
+        added.addNew();
+        added.setValue(QStringLiteral("Name"), QString::fromUtf8(name));
+        added.setValue(QStringLiteral("Kurz"), QStringLiteral("N"));
+        added.updateRecord();
+    }
+    QCOMPARE(guests.queuedStores(), std::size_t(2));
+    QCOMPARE(added.queuedStores(), std::size_t(3));
+    QCOMPARE(added.recordCount(), 3);
+
+    const std::vector<RecordSource::StoreFailure> failures = added.runQueuedStores();
+    QCOMPARE(failures.size(), std::size_t(1));
+    QCOMPARE(failures.front().queued, std::size_t(1));
+    QCOMPARE(added.recordCount(), 5);
+    guests.moveFirst();
+    QCOMPARE(guests.queuedStores(), std::size_t(0));
+    QCOMPARE(guests.value(QStringLiteral("Name")).toString(), QStringLiteral("eins"));
+    guests.deferStores(false);
+    added.deferStores(false);
+    transaction.commit();
+    QCOMPARE(fixture::rows(file, QStringLiteral("Gaeste")),
+        (QStringList {
+            "1|eins|G1|<null>", "2|zwei|G2|<null>", "3|Gast 3|G3|<null>", "4|neu A|N|<null>", "5|neu B|N|<null>" }));
+}
+
+// Once SQLite has taken the transaction back, a store run after it would be committed alone:
+// the rest of the queue is dropped, and the file keeps nothing of the walk.
+void RecordSourceTest::storesQueuedAfterTheTransactionWasTakenBackAreDropped()
+{
+    const QString file = newFile(1);
+    runSql(file,
+        QStringLiteral("CREATE TRIGGER give_up BEFORE INSERT ON \"Gaeste\" WHEN NEW.\"Name\" = 'Abbruch' "
+                       "BEGIN SELECT RAISE(ROLLBACK, 'Abbruch'); END"));
+    Engine engine(QLocale::c());
+    RecordSource added(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
+    added.setDatabaseName(file);
+    added.refresh();
+    {
+        Transaction transaction(added.connection());
+        added.deferStores(true);
+        for (const char* name : { "vorher", "Abbruch", "danach" }) {
+            added.addNew();
+            added.setValue(QStringLiteral("Name"), QString::fromUtf8(name));
+            added.updateRecord();
+        }
+        const std::vector<RecordSource::StoreFailure> failures = added.runQueuedStores();
+        QCOMPARE(failures.size(), std::size_t(1));
+        QCOMPARE(failures.front().queued, std::size_t(1));
+        QVERIFY(!added.connection().inTransaction());
+        added.deferStores(false);
+    }
+    QCOMPARE(fixture::rows(file, QStringLiteral("Gaeste")), QStringList { "1|Gast 1|G1|<null>" });
+}
+QTEST_GUILESS_MAIN(RecordSourceTest)
+#include "RecordSourceTest.moc"
