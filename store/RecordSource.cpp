@@ -628,6 +628,8 @@ void RecordSource::deferStores(bool defer)
 void RecordSource::queuePending(bool insert)
 {
     Statement& statement = writeStatement(insert ? inserts_ : updates_, insert);
+    if (queuedCount_ == 0)
+        queuedInTransaction_ = connection_->inTransaction();
     if (queuedCount_ == queued_.size())
         queued_.emplace_back();
     QueuedStore& store = queued_[queuedCount_];
@@ -649,10 +651,10 @@ std::vector<RecordSource::StoreFailure> RecordSource::runQueuedStores()
 {
     std::vector<StoreFailure> failures;
     const std::size_t count = std::exchange(queuedCount_, 0);
-    if (count == 0)
-        return failures;
-    const bool inTransaction = connection_->inTransaction();
     for (std::size_t queued = 0; queued < count; ++queued) {
+        // Taken back here or by another source's store on the same connection.
+        if (queuedInTransaction_ && !connection_->inTransaction())
+            break;
         QueuedStore& store = queued_[queued];
         Statement& statement = *store.statement;
         const quint64 changesBefore = tableChanges();
@@ -676,8 +678,6 @@ std::vector<RecordSource::StoreFailure> RecordSource::runQueuedStores()
             failures.push_back({ queued,
                 EngineError(
                     error.kind(), std::move(named), error.sqliteMessage(), error.sqliteCode(), error.extendedCode()) });
-            if (inTransaction && !connection_->inTransaction())
-                break;
         }
     }
     return failures;

@@ -116,7 +116,8 @@ public:
         EngineError error;
     };
     // Runs the queued stores in their order, each failing on its own. Once SQLite has taken back
-    // the transaction they were queued in, the rest are dropped: each would be committed alone.
+    // the transaction they were queued in, whatever store took it back, the rest are dropped:
+    // each would be committed alone.
     std::vector<StoreFailure> runQueuedStores();
     // Lets go of queued stores that are not to be run, when a walk ends by an error or a stop.
     void dropQueuedStores() { queuedCount_ = 0; }
@@ -280,6 +281,7 @@ private:
     bool deferStores_ = false;
     std::vector<QueuedStore> queued_;
     std::size_t queuedCount_ = 0;
+    bool queuedInTransaction_ = false;
     // The text of the number assigned last; the number format is the engine's and does not change.
     struct WrittenNumber {
         quint64 bits;

@@ -994,7 +994,8 @@ void RecordSourceTest::queuedStoresRunInTheirOrderAndFailAlone()
 }
 
 // Once SQLite has taken the transaction back, a store run after it would be committed alone:
-// the rest of the queue is dropped, and the file keeps nothing of the walk.
+// the rest of the queue, and the queue of another source on the same file, are dropped, and the
+// file keeps nothing of the walk.
 void RecordSourceTest::storesQueuedAfterTheTransactionWasTakenBackAreDropped()
 {
     const QString file = newFile(1);
@@ -1002,12 +1003,18 @@ void RecordSourceTest::storesQueuedAfterTheTransactionWasTakenBackAreDropped()
         QStringLiteral("CREATE TRIGGER give_up BEFORE INSERT ON \"Gaeste\" WHEN NEW.\"Name\" = 'Abbruch' "
                        "BEGIN SELECT RAISE(ROLLBACK, 'Abbruch'); END"));
     Engine engine(QLocale::c());
-    RecordSource added(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
-    added.setDatabaseName(file);
-    added.refresh();
+    RecordSource guests(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
+    RecordSource added(engine, QStringLiteral("Data2"), QStringLiteral("Gaeste"));
+    for (RecordSource* source : { &guests, &added }) {
+        source->setDatabaseName(file);
+        source->refresh();
+    }
     {
         Transaction transaction(added.connection());
+        guests.deferStores(true);
         added.deferStores(true);
+        guests.setValue(QStringLiteral("Name"), QStringLiteral("geändert"));
+        guests.moveNext();
         for (const char* name : { "vorher", "Abbruch", "danach" }) {
             added.addNew();
             added.setValue(QStringLiteral("Name"), QString::fromUtf8(name));
@@ -1017,9 +1024,12 @@ void RecordSourceTest::storesQueuedAfterTheTransactionWasTakenBackAreDropped()
         QCOMPARE(failures.size(), std::size_t(1));
         QCOMPARE(failures.front().queued, std::size_t(1));
         QVERIFY(!added.connection().inTransaction());
+        QVERIFY(guests.runQueuedStores().empty());
+        guests.deferStores(false);
         added.deferStores(false);
     }
     QCOMPARE(fixture::rows(file, QStringLiteral("Gaeste")), QStringList { "1|Gast 1|G1|<null>" });
 }
+
 QTEST_GUILESS_MAIN(RecordSourceTest)
 #include "RecordSourceTest.moc"
