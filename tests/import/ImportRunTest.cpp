@@ -73,6 +73,7 @@ private slots:
     void missingChargeTableKeepsTheLinesInTheLog();
     void walkSpansSeveralTransactions();
     void aReservationThatCannotBeReadKeepsItsPriceLines();
+    void aTransactionTakenBackLeavesNoReservationHalfDone();
 };
 
 void ImportRunTest::progressFollowsEachReservation()
@@ -370,6 +371,31 @@ void ImportRunTest::aReservationThatCannotBeReadKeepsItsPriceLines()
             "<null>|<null>|40|40" }));
     QCOMPARE(rows(files.target, charges, { "Ver6", "Z1", "Ver5" }),
         QStringList({ "1|Frühstück 1|10,00", "2|Frühstück 2|20,00", "4|Frühstück 4|40,00" }));
+}
+
+// A charge line whose store makes SQLite take the whole transaction back ends the walk, and
+// nothing of it stays: not the reservation's other lines, not its cleared fields and totals,
+// each of which would otherwise be committed alone.
+void ImportRunTest::aTransactionTakenBackLeavesNoReservationHalfDone()
+{
+    QTemporaryDir dir;
+    const HotelFiles files(dir.path());
+    openForWriting(files.target)
+        ->execute(QStringLiteral("CREATE TRIGGER give_up BEFORE INSERT ON \"Verzehr\" WHEN NEW.\"Z1\" = 'Sauna' "
+                                 "BEGIN SELECT RAISE(ROLLBACK, 'Sauna gesperrt'); END"));
+    files.addReservations({ boardLine("Pension", "28,00"),
+        reservation({ { "Re11", "Frühstück" }, { "Erw17", "19" }, { "Re12", "12,00" }, { "Re13", "Sauna" },
+            { "Erw18", "19" }, { "Re14", "6,00" }, { "Re15", "Massage" }, { "Erw19", "19" }, { "Re16", "30,00" } }),
+        boardLine("Halbpension", "20,00") });
+    const QStringList reservationsBefore = rows(files.target, importfixture::reservations);
+    const QStringList linesBefore = rows(files.target, charges);
+
+    const RunOutcome outcome = runOn(files, german);
+
+    QVERIFY(!outcome.result.stored);
+    QCOMPARE(outcome.result.chargeLinesWritten, 0);
+    QCOMPARE(rows(files.target, importfixture::reservations), reservationsBefore);
+    QCOMPARE(rows(files.target, charges), linesBefore);
 }
 
 QTEST_GUILESS_MAIN(ImportRunTest)
