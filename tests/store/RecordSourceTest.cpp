@@ -945,48 +945,74 @@ void RecordSourceTest::aRefreshFindsTheRecordsOfItsMoment()
     QCOMPARE(walk.recordCount(), keys.size());
 }
 
+namespace {
+
+// A walk's two sources on one file, one leaving records and one adding them, both queuing their
+// stores. SQLite refuses to add the name given, with the RAISE action given.
+struct QueuingSources {
+    QueuingSources(const QString& file, const QString& refusedName, const QString& action)
+    {
+        runSql(file,
+            QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON \"Gaeste\" WHEN NEW.\"Name\" = '%1' "
+                           "BEGIN SELECT RAISE(%2, 'abgelehnt'); END")
+                .arg(refusedName, action));
+        for (RecordSource* source : { &guests, &added }) {
+            source->setDatabaseName(file);
+            source->refresh();
+            source->deferStores(true);
+        }
+    }
+    // Names the current guest and moves on, which queues that store.
+    void rename(const QString& name)
+    {
+        guests.setValue(QStringLiteral("Name"), name);
+        guests.moveNext();
+    }
+    void add(std::initializer_list<const char*> names)
+    {
+        for (const char* name : names) {
+            added.addNew();
+            added.setValue(QStringLiteral("Name"), QString::fromUtf8(name));
+            added.setValue(QStringLiteral("Kurz"), QStringLiteral("N"));
+            added.updateRecord();
+        }
+    }
+    void stopQueuing()
+    {
+        guests.deferStores(false);
+        added.deferStores(false);
+    }
+
+    Engine engine { QLocale::c() };
+    RecordSource guests { engine, QStringLiteral("Data1"), QStringLiteral("Gaeste") };
+    RecordSource added { engine, QStringLiteral("Data2"), QStringLiteral("Gaeste") };
+};
+
+} // namespace
+
 // A walk queues the store of every record it leaves and every record it adds: they land as if
 // each had run when made, a refused one fails on its own and is named by its place in the queue,
 // and whatever needs the file as stored (here a move back) runs the queue first.
 void RecordSourceTest::queuedStoresRunInTheirOrderAndFailAlone()
 {
     const QString file = newFile(3);
-    runSql(file,
-        QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON \"Gaeste\" WHEN NEW.\"Name\" = 'gesperrt' "
-                       "BEGIN SELECT RAISE(ABORT, 'gesperrt'); END"));
-    Engine engine(QLocale::c());
-    RecordSource guests(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
-    RecordSource added(engine, QStringLiteral("Data2"), QStringLiteral("Gaeste"));
-    for (RecordSource* source : { &guests, &added }) {
-        source->setDatabaseName(file);
-        source->refresh();
-    }
-    Transaction transaction(guests.connection());
-    guests.deferStores(true);
-    added.deferStores(true);
-    guests.setValue(QStringLiteral("Name"), QStringLiteral("eins"));
-    guests.moveNext();
-    guests.setValue(QStringLiteral("Name"), QStringLiteral("zwei"));
-    guests.moveNext();
-    for (const char* name : { "neu A", "gesperrt", "neu B" }) {
-        added.addNew();
-        added.setValue(QStringLiteral("Name"), QString::fromUtf8(name));
-        added.setValue(QStringLiteral("Kurz"), QStringLiteral("N"));
-        added.updateRecord();
-    }
-    QCOMPARE(guests.queuedStores(), std::size_t(2));
-    QCOMPARE(added.queuedStores(), std::size_t(3));
-    QCOMPARE(added.recordCount(), 3);
+    QueuingSources walk(file, QStringLiteral("gesperrt"), QStringLiteral("ABORT"));
+    Transaction transaction(walk.guests.connection());
+    walk.rename(QStringLiteral("eins"));
+    walk.rename(QStringLiteral("zwei"));
+    walk.add({ "neu A", "gesperrt", "neu B" });
+    QCOMPARE(walk.guests.queuedStores(), std::size_t(2));
+    QCOMPARE(walk.added.queuedStores(), std::size_t(3));
+    QCOMPARE(walk.added.recordCount(), 3);
 
-    const std::vector<RecordSource::StoreFailure> failures = added.runQueuedStores();
+    const std::vector<RecordSource::StoreFailure> failures = walk.added.runQueuedStores();
     QCOMPARE(failures.size(), std::size_t(1));
     QCOMPARE(failures.front().queued, std::size_t(1));
-    QCOMPARE(added.recordCount(), 5);
-    guests.moveFirst();
-    QCOMPARE(guests.queuedStores(), std::size_t(0));
-    QCOMPARE(guests.value(QStringLiteral("Name")).toString(), QStringLiteral("eins"));
-    guests.deferStores(false);
-    added.deferStores(false);
+    QCOMPARE(walk.added.recordCount(), 5);
+    walk.guests.moveFirst();
+    QCOMPARE(walk.guests.queuedStores(), std::size_t(0));
+    QCOMPARE(walk.guests.value(QStringLiteral("Name")).toString(), QStringLiteral("eins"));
+    walk.stopQueuing();
     transaction.commit();
     QCOMPARE(fixture::rows(file, QStringLiteral("Gaeste")),
         (QStringList {
@@ -999,34 +1025,17 @@ void RecordSourceTest::queuedStoresRunInTheirOrderAndFailAlone()
 void RecordSourceTest::storesQueuedAfterTheTransactionWasTakenBackAreDropped()
 {
     const QString file = newFile(1);
-    runSql(file,
-        QStringLiteral("CREATE TRIGGER give_up BEFORE INSERT ON \"Gaeste\" WHEN NEW.\"Name\" = 'Abbruch' "
-                       "BEGIN SELECT RAISE(ROLLBACK, 'Abbruch'); END"));
-    Engine engine(QLocale::c());
-    RecordSource guests(engine, QStringLiteral("Data1"), QStringLiteral("Gaeste"));
-    RecordSource added(engine, QStringLiteral("Data2"), QStringLiteral("Gaeste"));
-    for (RecordSource* source : { &guests, &added }) {
-        source->setDatabaseName(file);
-        source->refresh();
-    }
+    QueuingSources walk(file, QStringLiteral("Abbruch"), QStringLiteral("ROLLBACK"));
     {
-        Transaction transaction(added.connection());
-        guests.deferStores(true);
-        added.deferStores(true);
-        guests.setValue(QStringLiteral("Name"), QStringLiteral("geändert"));
-        guests.moveNext();
-        for (const char* name : { "vorher", "Abbruch", "danach" }) {
-            added.addNew();
-            added.setValue(QStringLiteral("Name"), QString::fromUtf8(name));
-            added.updateRecord();
-        }
-        const std::vector<RecordSource::StoreFailure> failures = added.runQueuedStores();
+        Transaction transaction(walk.added.connection());
+        walk.rename(QStringLiteral("geändert"));
+        walk.add({ "vorher", "Abbruch", "danach" });
+        const std::vector<RecordSource::StoreFailure> failures = walk.added.runQueuedStores();
         QCOMPARE(failures.size(), std::size_t(1));
         QCOMPARE(failures.front().queued, std::size_t(1));
-        QVERIFY(!added.connection().inTransaction());
-        QVERIFY(guests.runQueuedStores().empty());
-        guests.deferStores(false);
-        added.deferStores(false);
+        QVERIFY(!walk.added.connection().inTransaction());
+        QVERIFY(walk.guests.runQueuedStores().empty());
+        walk.stopQueuing();
     }
     QCOMPARE(fixture::rows(file, QStringLiteral("Gaeste")), QStringList { "1|Gast 1|G1|<null>" });
 }
