@@ -582,9 +582,15 @@ void RecordSource::moveFirst()
     std::exception_ptr failure;
     try {
         storePending();
-        runQueueFirst();
     } catch (...) {
         failure = std::current_exception();
+    }
+    // The records are read as stored, whatever the store of the record left did.
+    try {
+        runQueueFirst();
+    } catch (...) {
+        if (!failure)
+            failure = std::current_exception();
     }
     position_ = 0;
     loadCurrent();
