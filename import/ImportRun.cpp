@@ -131,8 +131,6 @@ private:
     void reportProgress();
     void clearMovedFields();
     void moveNext();
-    // Keeps the reservation's place in the log when the move queued its store.
-    void placeQueuedStore(std::size_t queuedBefore);
     void setText(store::BoundField& field, const QString& text, const QString& operation);
     // A refused assignment becomes a skip entry showing the value as shown() gives it.
     template <typename Assign, typename Shown>
@@ -400,21 +398,18 @@ void ImportRun::clearMovedFields()
 
 void ImportRun::moveNext()
 {
-    const std::size_t queued = controls_.reservations.queuedStores();
+    const std::size_t queuedBefore = controls_.reservations.queuedStores();
+    std::optional<EngineError> failure;
     try {
         controls_.reservations.moveNext();
     } catch (const EngineError& error) {
-        placeQueuedStore(queued);
-        logMoveFailure(texts::storeReservation, error);
-        return;
+        failure = error;
     }
-    placeQueuedStore(queued);
-}
-
-void ImportRun::placeQueuedStore(std::size_t queuedBefore)
-{
+    // The store of the reservation left, when queued, keeps its place before a failed read.
     if (controls_.reservations.queuedStores() > queuedBefore)
         reservationLogPlaces_.push_back(log_.placeForStore());
+    if (failure)
+        logMoveFailure(texts::storeReservation, *failure);
 }
 
 void ImportRun::setText(store::BoundField& field, const QString& text, const QString& operation)

@@ -476,47 +476,6 @@ void RecordSource::discardPending()
     pendingFields_.clear();
 }
 
-int RecordSource::bindPending(Statement& statement)
-{
-    int parameter = 0;
-    for (const int field : pendingFields_) {
-        if (dirty_[field] != nullLiteral)
-            statement.bind(++parameter, pending_[field]);
-    }
-    return parameter;
-}
-
-void RecordSource::insertPending()
-{
-    ahead_.drop();
-    Statement& insert = writeStatement(inserts_, true);
-    bindPending(insert);
-    insert.run();
-    keys_.append(connection_->lastInsertRowId());
-}
-
-void RecordSource::updatePending()
-{
-    Statement& update = writeStatement(updates_, false);
-    const int bound = bindPending(update);
-    update.bind(bound + 1, keys_.at(position_));
-    const quint64 changesBefore = tableChanges();
-    try {
-        update.run();
-    } catch (const EngineError& error) {
-        ahead_.ownStore(changesBefore, tableChanges());
-        ErrorContext named = error.context();
-        named.recordKey = keys_.at(position_);
-        throw EngineError(
-            error.kind(), std::move(named), error.sqliteMessage(), error.sqliteCode(), error.extendedCode());
-    } catch (...) {
-        ahead_.ownStore(changesBefore, tableChanges());
-        throw;
-    }
-    ahead_.ownStore(changesBefore, tableChanges());
-    forgetStored();
-}
-
 // The values stored stay in the file only: the record moves on at once in a walk, and a source
 // that stays on it reads them from there when asked for.
 void RecordSource::forgetStored()
@@ -542,25 +501,18 @@ void RecordSource::storePending(bool leaving)
     std::sort(pendingFields_.begin(), pendingFields_.end());
     std::exception_ptr failure;
     try {
-        // A record added where the source stood past its end becomes the current one at once.
-        if (adding && deferStores_ && !pastEnd) {
-            queuePending(true);
-        } else if (!adding && deferStores_ && leaving && !pendingFields_.empty() && !pastEnd) {
-            queuePending(false);
-        } else if (adding || (!pendingFields_.empty() && !pastEnd)) {
-            // Stores run in the order they were made: the queue goes first.
-            std::exception_ptr queueFailure;
-            try {
-                runQueueFirst();
-            } catch (...) {
-                queueFailure = std::current_exception();
+        if (adding || (!pendingFields_.empty() && !pastEnd)) {
+            queuePending(adding);
+            // Only a walk's stores wait. A record added where the source stood past its end becomes
+            // the current one at once, and one the source stays on is read back from the file.
+            if (!deferStores_ || (adding ? pastEnd : !leaving)) {
+                const std::size_t own = queuedCount_ - 1;
+                const std::vector<StoreFailure> failures = runQueuedStores();
+                if (!adding && (failures.empty() || failures.back().queued != own))
+                    forgetStored();
+                if (!failures.empty())
+                    throw failures.front().error;
             }
-            if (adding)
-                insertPending();
-            else
-                updatePending();
-            if (queueFailure)
-                std::rethrow_exception(queueFailure);
         }
     } catch (...) {
         failure = std::current_exception();
@@ -662,23 +614,9 @@ std::vector<RecordSource::StoreFailure> RecordSource::runQueuedStores()
         if (queuedInTransaction_ && !connection_->inTransaction())
             break;
         QueuedStore& store = queued_[queued];
-        Statement& statement = *store.statement;
-        const quint64 changesBefore = tableChanges();
         try {
-            for (std::size_t value = 0; value < store.count; ++value)
-                statement.bind(static_cast<int>(value) + 1, store.values[value]);
-            if (!store.key) {
-                ahead_.drop();
-                statement.run();
-                keys_.append(connection_->lastInsertRowId());
-                continue;
-            }
-            statement.bind(static_cast<int>(store.count) + 1, *store.key);
-            statement.run();
-            ahead_.ownStore(changesBefore, tableChanges());
+            runStore(store);
         } catch (const EngineError& error) {
-            if (store.key)
-                ahead_.ownStore(changesBefore, tableChanges());
             ErrorContext named = error.context();
             named.recordKey = store.key;
             failures.push_back({ queued,
@@ -687,6 +625,28 @@ std::vector<RecordSource::StoreFailure> RecordSource::runQueuedStores()
         }
     }
     return failures;
+}
+
+void RecordSource::runStore(QueuedStore& store)
+{
+    Statement& statement = *store.statement;
+    for (std::size_t value = 0; value < store.count; ++value)
+        statement.bind(static_cast<int>(value) + 1, store.values[value]);
+    if (!store.key) {
+        ahead_.drop();
+        statement.run();
+        keys_.append(connection_->lastInsertRowId());
+        return;
+    }
+    statement.bind(static_cast<int>(store.count) + 1, *store.key);
+    const quint64 changesBefore = tableChanges();
+    try {
+        statement.run();
+    } catch (...) {
+        ahead_.ownStore(changesBefore, tableChanges());
+        throw;
+    }
+    ahead_.ownStore(changesBefore, tableChanges());
 }
 
 void RecordSource::runQueueFirst()

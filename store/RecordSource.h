@@ -203,14 +203,10 @@ private:
     [[noreturn]] void failWithoutCurrent(EngineOperation operation) const;
     // Leaving: the store of a record the source moves away from, which a walk may queue.
     void storePending(bool leaving = false);
-    void insertPending();
-    void updatePending();
     void queuePending(bool insert);
     // Runs the queue for a use that needs the file as stored; the first failure is thrown.
     void runQueueFirst();
     void discardPending();
-    // Returns how many parameters it bound.
-    int bindPending(Statement& statement);
     QString textOf(const QVariant& value) const;
     QString textOf(const ColumnValue& value) const;
     void checkText(int index, QStringView text) const;
@@ -278,6 +274,8 @@ private:
         std::size_t count = 0;
         std::optional<qint64> key; // the record an update stores into; none for an insert
     };
+    // Its error names no record; the caller names the store's.
+    void runStore(QueuedStore& store);
     bool deferStores_ = false;
     std::vector<QueuedStore> queued_;
     std::size_t queuedCount_ = 0;
